@@ -1,0 +1,12 @@
+// Replaceable entries for the platform calls that Wine lacks or that would block a headless
+// test (a modal box, a menu). Each defaults to the real function; tests swap the pointer.
+#pragma once
+
+#include <windows.h>
+
+extern int (WINAPI* g_pfnMessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
+extern BOOL (WINAPI* g_pfnTrackPopupMenuEx)(HMENU, UINT, int, int, HWND, LPTPMPARAMS);
+extern void (WINAPI* g_pfnOutputDebugStringW)(LPCWSTR);
+// The clock behind log lines and time stamps (UTC and local).
+extern void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME);
+extern void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME);

@@ -1,0 +1,51 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A writable region whose last byte is followed by a PAGE_NOACCESS page, so that any read
+// past the end crashes the test instead of passing by luck.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t bytes);
+    ~GuardedBuffer();
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+    void* data() const { return m_data; }
+    size_t size() const { return m_size; }
+
+    // Places a wide text with its terminator as the very last characters before the guard.
+    wchar_t* PlaceText(const wchar_t* text);
+    // Places a byte text with its terminator the same way.
+    char* PlaceBytes(const char* text);
+
+private:
+    BYTE* m_base = nullptr;
+    BYTE* m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_total = 0;
+};
+
+// The folder of the running test program, with a trailing backslash.
+std::wstring ProgramFolder();
+// The installed layout built beside the tests (…\dist\).
+std::wstring DistFolder();
+// A fresh empty folder for one test under the Wine prefix's temp folder.
+std::wstring MakeTempFolder(const wchar_t* name);
+void RemoveTree(const std::wstring& folder);
+
+std::vector<BYTE> ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const void* data, size_t size);
+
+// UTF-16LE bytes of a text, as another tool would encode it.
+std::vector<BYTE> Utf16LeBytes(const std::wstring& text);
+
+// Pumps this thread's messages for about the given milliseconds.
+void PumpFor(DWORD milliseconds);
+
+}  // namespace testing_support
