@@ -1,7 +1,10 @@
 #include "foundation/Seams.h"
 
+#include "foundation/SystemAccount.h"
+
 int (WINAPI* g_pfnMessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 BOOL (WINAPI* g_pfnTrackPopupMenuEx)(HMENU, UINT, int, int, HWND, LPTPMPARAMS) = TrackPopupMenuEx;
 void (WINAPI* g_pfnOutputDebugStringW)(LPCWSTR) = OutputDebugStringW;
 void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME) = GetSystemTime;
 void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
+BOOL (*g_pfnIsSystemAccount)() = IsSystemAccountByName;

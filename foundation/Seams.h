@@ -10,3 +10,5 @@ extern void (WINAPI* g_pfnOutputDebugStringW)(LPCWSTR);
 // The clock behind log lines and time stamps (UTC and local).
 extern void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME);
 extern void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME);
+// The account test behind IsSystemAccount (nonzero: a service account).
+extern BOOL (*g_pfnIsSystemAccount)();
