@@ -1,0 +1,1 @@
+orvix_add_test(foundation_pump_test SOURCES tests/MessagePumpTest.cpp LIBS foundation)
