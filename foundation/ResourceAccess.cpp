@@ -1,14 +1,10 @@
 #include "foundation/ResourceAccess.h"
 
-#include <shlobj.h>
-
 #include <cwchar>
 
 #include "foundation/Format.h"
+#include "foundation/PathTools.h"
 #include "foundation/Seams.h"
-
-// This deliverable's own image (the EXE or the plug-in DLL that compiled this library in).
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
@@ -47,29 +43,6 @@ const LanguageFolder* FindLanguageFolder(const wchar_t* displayName)
     return &kLanguageFolders[1];
 }
 
-bool EndsWithSeparator(const wchar_t* path)
-{
-    size_t length = wcslen(path);
-    return length > 0 && (path[length - 1] == L'\\' || path[length - 1] == L'/');
-}
-
-void EnsureSeparator(wchar_t* path, size_t capacity)
-{
-    if (!EndsWithSeparator(path))
-        AppendText(path, capacity, L"\\");
-}
-
-// The program's folder (the EXE's), with a trailing separator.
-void GetProgramFolder(wchar_t* folder, size_t capacity)
-{
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH - 1);
-    wchar_t* slash = wcsrchr(path, L'\\');
-    if (slash)
-        slash[1] = L'\0';
-    CopyText(folder, capacity, path);
-}
-
 bool FileExists(const wchar_t* path)
 {
     DWORD attributes = GetFileAttributesW(path);
@@ -83,7 +56,7 @@ bool MakeLibraryPath(wchar_t* path, const wchar_t* base, const wchar_t* code, co
     wchar_t built[MAX_PATH * 2] = L"";
     CopyText(built, _countof(built), base);
     if (built[0])
-        EnsureSeparator(built, _countof(built));
+        AppendPathSeparator(built, _countof(built));
     AppendText(built, _countof(built), L"Resource\\");
     if (code && code[0]) {
         AppendText(built, _countof(built), code);
@@ -154,12 +127,12 @@ void MakeResourceBaseFolder(const wchar_t* modulePath, const wchar_t* programFol
     }
     if (wcsstr(upper, L"\\INSTALLER\\") || wcsstr(upper, L"\\INSTALLER/")) {
         CopyText(base, capacity, programFilesFolder);
-        EnsureSeparator(base, capacity);
+        AppendPathSeparator(base, capacity);
         AppendText(base, capacity, L"Orvix\\Orvix Telvane\\");
         return;
     }
     CopyText(base, capacity, programFolder);
-    EnsureSeparator(base, capacity);
+    AppendPathSeparator(base, capacity);
 }
 
 CResourceAccess::CResourceAccess()
@@ -173,12 +146,9 @@ CResourceAccess::~CResourceAccess() = default;
 void CResourceAccess::Init()
 {
     wchar_t modulePath[MAX_PATH] = L"";
-    GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), modulePath, MAX_PATH - 1);
-    wchar_t programFolder[MAX_PATH] = L"";
-    GetProgramFolder(programFolder, _countof(programFolder));
-    wchar_t programFiles[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_DEFAULT, programFiles);
-    MakeResourceBaseFolder(modulePath, programFolder, programFiles, m_szPath, _countof(m_szPath));
+    GetModuleFileNameW(GetOwnModule(), modulePath, MAX_PATH - 1);
+    MakeResourceBaseFolder(modulePath, GetModuleFolder(), GetProgramFilesFolder(), m_szPath,
+                           _countof(m_szPath));
 
     CollectLanguageIds();
     LoadByLanguageIds();
@@ -344,7 +314,7 @@ int CResourceAccess::SwitchLanguage(const wchar_t* displayName)
     if (m_szPath[0])
         CopyText(base, _countof(base), m_szPath);
     else
-        GetProgramFolder(base, _countof(base));
+        CopyText(base, _countof(base), GetModuleFolder());
 
     wchar_t path[MAX_PATH] = L"";
     bool found = MakeLibraryPath(path, base, language->code, L"Resource.dll") && FileExists(path);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/VersionTool.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -109,6 +110,25 @@ TEST(VersionResource, LanguageLibrariesCarryTheirBlock)
         EXPECT_EQ(L"RESOURCE.DLL", block.Text(L"040704b0", L"OriginalFilename"));
         EXPECT_EQ(static_cast<DWORD>(VFT_DLL), block.Fixed().dwFileType);
     }
+}
+
+// The product's own reader finds every text of a block made by orvix_version_resource().
+TEST(VersionResource, VersionToolReadsTheBlock)
+{
+    CVersionTool own(static_cast<HMODULE>(nullptr));
+    EXPECT_STREQ(L"Probe \"Quoted\" \u00C4\u00F6\u00FC", own.GetProductName());
+    EXPECT_STREQ(L"Version block probe", own.GetFileDescription());
+    EXPECT_STREQ(L"Semicolons; and # marks", own.GetComments());
+    EXPECT_STREQ(L"foundation_resources_test.exe", own.GetOriginalFilename());
+    EXPECT_STREQ(L"2.5.0.0", own.GetFileVersion());
+    EXPECT_STREQ(L"65535.1.2.3", own.GetProductVersion());
+    EXPECT_EQ(0x00020005u, own.GetFileVersionMS());
+
+    CVersionTool german((DistFolder() + L"Resource\\De\\RESOURCE.DLL").c_str());
+    EXPECT_STREQ(L"Orvix Telvane", german.GetProductName());
+    EXPECT_STREQ(L"Sprachressourcen Deutsch", german.GetFileDescription());
+    EXPECT_STREQ(L"", german.GetComments());
+    EXPECT_STREQ(L"1.0.0.0", german.GetFileVersion());
 }
 
 }  // namespace
