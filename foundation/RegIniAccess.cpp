@@ -201,6 +201,7 @@ const wchar_t* CRegIniAccess::ReadStringDefault(const wchar_t* section, const wc
 {
     thread_local wchar_t t_result[kValue];
     ReadRaw(section, key, t_result, kValue - 1, defaultText);
+    DecodeUnicodeSetting(t_result, kValue);
     return t_result;
 }
 

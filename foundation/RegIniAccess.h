@@ -18,7 +18,9 @@ public:
     void Init(BOOL createFolder);
 
     const wchar_t* ReadString(const wchar_t* section, const wchar_t* key, BOOL unescape);
-    // Raw stored text (no unescaping, no "#UNI#" decoding); the default when missing.
+    // The stored text without unescaping; the default when missing. A "#UNI#" text is decoded:
+    // the writers use that form for every text their escapes cannot carry, so its hex digits
+    // are never what a reader wants.
     const wchar_t* ReadStringDefault(const wchar_t* section, const wchar_t* key, const wchar_t* defaultText);
     const wchar_t* ReadProfileString(int profile, const wchar_t* section, const wchar_t* key,
                                      const wchar_t* defaultText);

@@ -18,7 +18,16 @@ const size_t kMarkerLength = 5;
 
 bool StartsWithMarker(const wchar_t* text) { return wcsncmp(text, kUnicodeMarker, kMarkerLength) == 0; }
 
-bool IsEscapeLetter(wchar_t ch) { return ch == L'n' || ch == L'r' || ch == L't' || ch == L'\\'; }
+bool IsEscapeLetter(wchar_t ch) { return ch == L'n' || ch == L'r' || ch == L't'; }
+
+// A backslash right before an escape letter would read back as a control character.
+bool HasEscapeLookalike(const wchar_t* text)
+{
+    for (; *text; ++text)
+        if (text[0] == L'\\' && IsEscapeLetter(text[1]))
+            return true;
+    return false;
+}
 
 // "#UNI#" and four hex digits per UTF-16 unit; the text is cut before a unit (or a surrogate
 // pair) that no longer fits, never inside one.
@@ -59,9 +68,9 @@ void EncodeSettingText(wchar_t* dst, size_t capacity, const wchar_t* text)
     if (!text)
         return;
     std::wstring staged;
-    // A plain text that begins with the marker goes in the marked form too: stored as it is,
-    // it would be decoded into something else when read.
-    if (HasWideChars(text) || StartsWithMarker(text))
+    // Texts the escape form cannot carry go in the marked form (see the header); a plain text
+    // that begins with the marker would otherwise be decoded into something else when read.
+    if (HasWideChars(text) || StartsWithMarker(text) || HasEscapeLookalike(text))
         ToUnicodeForm(staged, text, capacity);
     else
         staged = text;
@@ -75,8 +84,6 @@ void EncodeSettingText(wchar_t* dst, size_t capacity, const wchar_t* text)
             pair[1] = L'n';
         else if (ch == L'\r')
             pair[1] = L'r';
-        else if (ch == L'\\' && i + 1 < staged.size() && IsEscapeLetter(staged[i + 1]))
-            pair[1] = L'\\';
         size_t need = pair[1] ? 2 : 1;
         if (n + need > capacity - 1)
             break;
@@ -98,7 +105,7 @@ void UnescapeSettingText(wchar_t* dst, size_t capacity, const wchar_t* text)
     for (const wchar_t* p = text ? text : L""; *p && n + 1 < capacity; ++p) {
         if (p[0] == L'\\' && IsEscapeLetter(p[1])) {
             ++p;
-            dst[n++] = *p == L'n' ? L'\n' : *p == L'r' ? L'\r' : *p == L't' ? L'\t' : L'\\';
+            dst[n++] = *p == L'n' ? L'\n' : *p == L'r' ? L'\r' : L'\t';
         } else {
             dst[n++] = *p;
         }

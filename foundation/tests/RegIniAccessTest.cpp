@@ -111,9 +111,9 @@ TEST_F(Settings, RoundTripOfEveryStoreAndValue)
         }
         // Without unescaping the stored (escaped) form comes back.
         EXPECT_STREQ(L"tab\\there\\rcr\\nlf", store.ReadString(L"General", L"Value1", FALSE)) << Name(kind);
-        EXPECT_STREQ(L"C:\\\\new\\\\temp", store.ReadStringDefault(L"General", L"Value2", L"")) << Name(kind);
-        EXPECT_STREQ(L"#UNI#AC20", (store.WriteString(L"General", L"Euro", L"\u20AC"),
-                                    store.ReadStringDefault(L"General", L"Euro", L"")))
+        EXPECT_STREQ(L"C:\\new\\temp", store.ReadStringDefault(L"General", L"Value2", L"")) << Name(kind);
+        EXPECT_STREQ(L"\u20AC \u260E \u041F\u0440\u0438\u0432\u0435\u0442",
+                     store.ReadStringDefault(L"General", L"Value5", L""))
             << Name(kind);
         EXPECT_STREQ(L"", store.ReadString(L"General", L"Missing", TRUE)) << Name(kind);
         EXPECT_STREQ(L"dflt", store.ReadStringDefault(L"General", L"Missing", L"dflt")) << Name(kind);
@@ -129,7 +129,9 @@ TEST_F(Settings, IniLinesAsAnotherReaderSeesThem)
     store.WriteString(L"General", L"Path", L"C:\\data\\x");
     store.WriteString(L"General", L"Lines", L"a\nb");
     store.WriteString(L"General", L"Wide", L"\u263A");
+    store.WriteString(L"General", L"Temp", L"C:\\temp");
     EXPECT_EQ(L"C:\\data\\x", IniText(store.GetIniFile(), L"General", L"Path"));
+    EXPECT_EQ(L"#UNI#43003A005C00740065006D007000", IniText(store.GetIniFile(), L"General", L"Temp"));
     EXPECT_EQ(L"a\\nb", IniText(store.GetIniFile(), L"General", L"Lines"));
     EXPECT_EQ(L"#UNI#3A26", IniText(store.GetIniFile(), L"General", L"Wide"));
 

@@ -30,11 +30,14 @@ TEST(SettingsEncoding, StoredFormsTable)
     } cases[] = {
         {L"plain text", L"plain text"},
         {L"a\tb\rc\nd", L"a\\tb\\rc\\nd"},
-        // Only a backslash that would read as an escape is doubled.
-        {L"C:\\new\\temp", L"C:\\\\new\\\\temp"},
+        // A backslash before 'n', 'r' or 't' would read as an escape: the marked form.
+        {L"C:\\new", L"#UNI#43003A005C006E0065007700"},
+        // Other backslashes stay as older files hold them.
         {L"C:\\data\\x", L"C:\\data\\x"},
-        {L"\\\\server\\share", L"\\\\\\server\\share"},
+        {L"\\\\server\\share", L"\\\\server\\share"},
         {L"end\\", L"end\\"},
+        {L"\\\t", L"\\\\t"},
+        {L"\\\\\n", L"\\\\\\n"},
         {L"Gr\u00FC\u00DFe", L"Gr\u00FC\u00DFe"},
         {L"\u20AC", L"#UNI#AC20"},
         {L"a\u263A\n", L"#UNI#61003A260A00"},
@@ -52,6 +55,8 @@ TEST(SettingsEncoding, OlderStoredFormsReadAsBefore)
 {
     EXPECT_EQ(L"\\x stays", Decode(L"\\x stays"));
     EXPECT_EQ(L"C:\\data", Decode(L"C:\\data"));
+    EXPECT_EQ(L"\\\\server\\x", Decode(L"\\\\server\\x"));
+    EXPECT_EQ(L"a\nb", Decode(L"a\\nb"));
     EXPECT_EQ(L"\u20AC", Decode(L"#UNI#AC20"));
     EXPECT_EQ(L"#uni#AC20", Decode(L"#uni#AC20"));
 }
