@@ -1,0 +1,21 @@
+// How the settings store keeps a text on one INI line or in one REG_SZ value.
+//
+// Control characters are escaped: TAB as "\t", LF as "\n", CR as "\r". A backslash is written
+// doubled only where it would otherwise read as the start of an escape (before 'n', 'r', 't'
+// or another backslash), so paths such as "C:\data" keep the form older files hold. A text
+// with characters above 255 (or one that itself begins with the marker) is stored as "#UNI#"
+// and the hex digits of its UTF-16LE bytes.
+#pragma once
+
+#include <cstddef>
+
+extern const wchar_t kUnicodeMarker[];  // "#UNI#"
+
+// 1 when any character is above 255; 0 for none or a null text.
+int HasWideChars(const wchar_t* text);
+// The stored form of a text, escaped, cut at whole characters to capacity - 1.
+void EncodeSettingText(wchar_t* dst, size_t capacity, const wchar_t* text);
+// Reverses the escapes ("\x" for any other x stays as it is).
+void UnescapeSettingText(wchar_t* dst, size_t capacity, const wchar_t* text);
+// Decodes a "#UNI#" text in place; any other text stays as it is.
+void DecodeUnicodeSetting(wchar_t* text, size_t capacity);
