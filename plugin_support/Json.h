@@ -3,8 +3,9 @@
 // Ownership: a CJsonValue owns its whole subtree. A JsonArray or JsonObject on its own never
 // owns the values its pointers name; only the CJsonValue that holds the container does. The
 // constructors from a container therefore take it by rvalue reference: the pointers move into
-// the new value, the source container is left empty, and a non-owning copy (such as one the
-// message accessor hands out) cannot be passed by mistake.
+// the new value and the source container is left empty. Views that own nothing (such as the
+// message accessor's arrays) are JsonArrayView, of const pointers, which no constructor takes,
+// so a borrowed sequence can never be adopted (and freed twice) by mistake.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,7 @@ struct JsonNameLess {
 
 typedef std::vector<CJsonValue*> JsonArray;
 typedef std::map<std::wstring, CJsonValue*, JsonNameLess> JsonObject;
+typedef std::vector<const CJsonValue*> JsonArrayView;
 
 // Deepest nesting of arrays and objects the reader accepts; deeper text is rejected instead of
 // running the receive thread out of stack.

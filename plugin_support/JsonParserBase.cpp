@@ -90,12 +90,12 @@ BOOL CJsonParserBase::GetBool(const wchar_t* key) const
     return value && value->IsBool() && value->AsBool() ? TRUE : FALSE;
 }
 
-JsonArray CJsonParserBase::GetArray(const wchar_t* key) const
+JsonArrayView CJsonParserBase::GetArray(const wchar_t* key) const
 {
     const CJsonValue* value = Find(key);
     if (value && value->IsArray())
-        return value->AsArray();
-    return JsonArray();
+        return JsonArrayView(value->AsArray().begin(), value->AsArray().end());
+    return JsonArrayView();
 }
 
 const wchar_t* CJsonParserBase::GetObjectText(const wchar_t* key) const

@@ -25,8 +25,8 @@ public:
     const wchar_t* GetNumberText(const wchar_t* key) const;
     BOOL GetBool(const wchar_t* key) const;
     // The Array member's element pointers. The elements stay owned by the held tree and die
-    // with Clear, the next Parse or this accessor: the returned container owns nothing.
-    JsonArray GetArray(const wchar_t* key) const;
+    // with Clear, the next Parse or this accessor: the returned view owns nothing.
+    JsonArrayView GetArray(const wchar_t* key) const;
     // The Object member written compact (members sorted by name), at most 15,999 characters;
     // valid until the next call on this thread.
     const wchar_t* GetObjectText(const wchar_t* key) const;

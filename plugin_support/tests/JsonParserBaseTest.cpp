@@ -5,6 +5,7 @@
 #include <climits>
 #include <cwchar>
 #include <string>
+#include <type_traits>
 
 namespace {
 const wchar_t kMessage[] =
@@ -135,13 +136,18 @@ TEST(JsonParserBase, OnlyObjectsAreMessages)
     }
 }
 
+// A borrowed array cannot be handed to a value that would free its elements a second time.
+static_assert(!std::is_constructible<CJsonValue, JsonArrayView>::value, "views are never adopted");
+static_assert(!std::is_constructible<CJsonValue, JsonArray&>::value, "containers are adopted only by move");
+static_assert(!std::is_constructible<CJsonValue, JsonObject&>::value, "containers are adopted only by move");
+
 TEST(JsonParserBase, ClearAndReuse)
 {
     CJsonParserBase parser;
     for (const wchar_t* key : kKeys)
         ExpectEmpty(parser, key);
     ASSERT_TRUE(parser.Parse(kMessage));
-    JsonArray elements = parser.GetArray(L"arr");
+    JsonArrayView elements = parser.GetArray(L"arr");
     ASSERT_EQ(2u, elements.size());
     EXPECT_EQ(L"two", elements[1]->AsString());
     parser.Clear();

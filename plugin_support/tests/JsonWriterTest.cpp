@@ -1,5 +1,7 @@
 #include "plugin_support/Json.h"
 
+#include "foundation/Format.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -51,14 +53,18 @@ TEST(JsonWriter, WritesNumbersAsPercentDot15g)
 
 TEST(JsonWriter, NumbersIgnoreTheLocale)
 {
-    const char* old = setlocale(LC_ALL, nullptr);
-    std::string saved = old ? old : "C";
+    struct RestoreLocale {
+        std::string saved;
+        ~RestoreLocale() { setlocale(LC_ALL, saved.c_str()); }
+    } restore{setlocale(LC_ALL, nullptr) ? setlocale(LC_ALL, nullptr) : "C"};
     if (!setlocale(LC_ALL, "German_Germany.1252") && !setlocale(LC_ALL, "de-DE"))
         GTEST_SKIP() << "no German locale in this C runtime";
     ASSERT_EQ(',', *localeconv()->decimal_point);
+    wchar_t runtime[32];
+    FormatW(runtime, _countof(runtime), L"%.15g", 0.5);
+    EXPECT_EQ(std::wstring(L"0,5"), runtime);  // what the C runtime itself would write
     EXPECT_EQ(L"0.5", CJsonValue(0.5).Stringify());
     EXPECT_EQ(L"[1.25e-07,-3.5]", Compact(L"[1.25e-7,-3.5]"));
-    setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(JsonWriter, EscapesToPlainAscii)
