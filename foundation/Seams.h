@@ -12,3 +12,5 @@ extern void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME);
 extern void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME);
 // The account test behind IsSystemAccount (nonzero: a service account).
 extern BOOL (*g_pfnIsSystemAccount)();
+// The HTML Help control's entry point (hhctrl.ocx, bound when first needed).
+extern HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR);
