@@ -8,3 +8,4 @@ void (WINAPI* g_pfnOutputDebugStringW)(LPCWSTR) = OutputDebugStringW;
 void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME) = GetSystemTime;
 void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 BOOL (*g_pfnIsSystemAccount)() = IsSystemAccountByName;
+BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM) = EnumDisplayMonitors;

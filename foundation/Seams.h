@@ -12,3 +12,5 @@ extern void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME);
 extern void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME);
 // The account test behind IsSystemAccount (nonzero: a service account).
 extern BOOL (*g_pfnIsSystemAccount)();
+// Monitor enumeration behind CMonitorAccess (Wine reports one monitor).
+extern BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
