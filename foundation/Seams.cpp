@@ -9,8 +9,5 @@ void (WINAPI* g_pfnOutputDebugStringW)(LPCWSTR) = OutputDebugStringW;
 void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME) = GetSystemTime;
 void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 BOOL (*g_pfnIsSystemAccount)() = IsSystemAccountByName;
-<<<<<<< HEAD
 HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR) = HtmlHelpOnDemandW;
-=======
 BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM) = EnumDisplayMonitors;
->>>>>>> h2-windows-processes
