@@ -6,6 +6,7 @@
 //   post:<CMD>[:<Arg>]      posts a bus command to the host window
 //   postpump:<CMD>[:<Arg>]  posts it and pumps this thread's messages before returning
 //   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
+//   crash:                  raises an access violation (the host's crash guard writes a dump)
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
@@ -161,6 +162,9 @@ void Act(const wchar_t* text)
         if (wcscmp(verb, L"postpump") == 0)
             PumpHere();
         Record(L"ActionDone", 0, arg);
+    } else if (wcscmp(verb, L"crash") == 0) {
+        Record(L"Crash", 0, arg);
+        *static_cast<volatile int*>(nullptr) = 1;
     } else if (wcscmp(verb, L"threadlog") == 0 && !g_thread) {
         HostWindow();
         g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
