@@ -1,5 +1,6 @@
 #include "foundation/FileTools.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
 
@@ -74,34 +75,44 @@ std::string ToCodePage(const wchar_t* text, UINT codePage)
     return bytes;
 }
 
-bool RunsFromSystemFolder(wchar_t* system, size_t capacity)
-{
-    system[0] = L'\0';
-    GetSystemDirectoryW(system, static_cast<UINT>(capacity));
-    AppendPathSeparator(system, capacity);
-    return lstrcmpiW(system, GetModuleFolder()) == 0;
-}
+// The program folder's copies of B, A and the help file C and their places in the Windows
+// folders, in that order; false (and nothing) when the program runs from the system folder.
+struct SystemFile {
+    wchar_t source[512];
+    wchar_t target[512];
+};
 
-void HelpFolder(wchar_t* help, size_t capacity, const wchar_t* name)
+bool SystemFiles(const wchar_t* fileA, const wchar_t* fileB, const wchar_t* helpFile, std::vector<SystemFile>& files)
 {
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, _countof(system));
+    AppendPathSeparator(system, _countof(system));
+    if (lstrcmpiW(system, GetModuleFolder()) == 0)
+        return false;
     wchar_t windows[MAX_PATH] = L"";
     GetWindowsDirectoryW(windows, _countof(windows));
     AppendPathSeparator(windows, _countof(windows));
-    FormatW(help, capacity, L"%shelp\\%s", windows, name);
+    const wchar_t* names[] = {fileB, fileA, helpFile};
+    for (int i = 0; i < 3; ++i) {
+        if (!names[i])
+            continue;
+        SystemFile file;
+        FormatW(file.source, _countof(file.source), L"%s%s", GetModuleFolder(), names[i]);
+        if (i < 2)
+            FormatW(file.target, _countof(file.target), L"%s%s", system, names[i]);
+        else
+            FormatW(file.target, _countof(file.target), L"%shelp\\%s", windows, names[i]);
+        files.push_back(file);
+    }
+    return true;
 }
 
 }  // namespace
 
 DWORD GetFileSizeByName(const wchar_t* path)
 {
-    if (!path || !path[0])
-        return 0;
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(path, &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    FindClose(find);
-    return found.nFileSizeLow;
+    return FindPathEntry(path, &found) ? found.nFileSizeLow : 0;
 }
 
 ULONGLONG GetFileWriteTime(const wchar_t* path)
@@ -160,46 +171,20 @@ int WriteWideFile(const wchar_t* path, const wchar_t* text, BOOL show, BOOL over
 
 BOOL InstallFilesToSystem(const wchar_t* fileA, const wchar_t* fileB, const wchar_t* helpFile)
 {
-    wchar_t system[MAX_PATH];
-    if (RunsFromSystemFolder(system, _countof(system)))
-        return FALSE;
+    std::vector<SystemFile> files;
     BOOL result = FALSE;
-    const wchar_t* files[] = {fileB, fileA};
-    for (const wchar_t* name : files) {
-        if (!name)
-            continue;
-        wchar_t from[512], to[512];
-        FormatW(from, _countof(from), L"%s%s", GetModuleFolder(), name);
-        FormatW(to, _countof(to), L"%s%s", system, name);
-        result = CopyFileW(from, to, FALSE);
-    }
-    if (helpFile) {
-        wchar_t from[512], to[512];
-        FormatW(from, _countof(from), L"%s%s", GetModuleFolder(), helpFile);
-        HelpFolder(to, _countof(to), helpFile);
-        result = CopyFileW(from, to, FALSE);
-    }
+    if (SystemFiles(fileA, fileB, helpFile, files))
+        for (const SystemFile& file : files)
+            result = CopyFileW(file.source, file.target, FALSE);
     return result;
 }
 
 BOOL RemoveFilesFromSystem(const wchar_t* fileA, const wchar_t* fileB, const wchar_t* helpFile)
 {
-    wchar_t system[MAX_PATH];
-    if (RunsFromSystemFolder(system, _countof(system)))
-        return FALSE;
+    std::vector<SystemFile> files;
     BOOL result = FALSE;
-    const wchar_t* files[] = {fileB, fileA};
-    for (const wchar_t* name : files) {
-        if (!name)
-            continue;
-        wchar_t path[512];
-        FormatW(path, _countof(path), L"%s%s", system, name);
-        result = DeleteFileW(path);
-    }
-    if (helpFile) {
-        wchar_t path[512];
-        HelpFolder(path, _countof(path), helpFile);
-        result = DeleteFileW(path);
-    }
+    if (SystemFiles(fileA, fileB, helpFile, files))
+        for (const SystemFile& file : files)
+            result = DeleteFileW(file.target);
     return result;
 }

@@ -45,16 +45,21 @@ void DeleteMatchingBelow(const wchar_t* folder, const wchar_t* upperText)
 
 }  // namespace
 
-int IsDirectory(const wchar_t* path)
+bool FindPathEntry(const wchar_t* path, WIN32_FIND_DATAW* found)
 {
     if (!path || !path[0])
-        return 0;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(path, &found);
+        return false;
+    HANDLE find = FindFirstFileW(path, found);
     if (find == INVALID_HANDLE_VALUE)
-        return 0;
+        return false;
     FindClose(find);
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    return true;
+}
+
+int IsDirectory(const wchar_t* path)
+{
+    WIN32_FIND_DATAW found;
+    return FindPathEntry(path, &found) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
 int CreateFolderPath(wchar_t* path)

@@ -62,7 +62,11 @@ CRegTool::CRegTool() : m_hRootKey(nullptr), m_hKey(nullptr), m_dwDisposition(0),
 
 CRegTool::~CRegTool() { CloseKey(); }
 
-LONG CRegTool::OpenKey(HKEY root, const wchar_t* subKey)
+LONG CRegTool::OpenKey(HKEY root, const wchar_t* subKey) { return Open(root, subKey, true); }
+
+LONG CRegTool::OpenExistingKey(HKEY root, const wchar_t* subKey) { return Open(root, subKey, false); }
+
+LONG CRegTool::Open(HKEY root, const wchar_t* subKey, bool create)
 {
     // A key still open would otherwise be lost with its handle.
     CloseKey();
@@ -71,25 +75,14 @@ LONG CRegTool::OpenKey(HKEY root, const wchar_t* subKey)
     if (result == ERROR_SUCCESS)
         return result;
     m_hKey = nullptr;
-    result = RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | m_dwViewFlags,
-                             nullptr, &m_hKey, &m_dwDisposition);
-    if (result == ERROR_SUCCESS)
-        return result;
-    m_hKey = nullptr;
-    result = RegOpenKeyExW(root, subKey, 0, KEY_READ | m_dwViewFlags, &m_hKey);
-    if (result != ERROR_SUCCESS)
+    if (create) {
+        result = RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | m_dwViewFlags,
+                                 nullptr, &m_hKey, &m_dwDisposition);
+        if (result == ERROR_SUCCESS)
+            return result;
         m_hKey = nullptr;
-    return result;
-}
-
-LONG CRegTool::OpenExistingKey(HKEY root, const wchar_t* subKey)
-{
-    CloseKey();
-    m_hRootKey = root;
-    LONG result = RegOpenKeyExW(root, subKey, 0, KEY_ALL_ACCESS | m_dwViewFlags, &m_hKey);
-    if (result == ERROR_SUCCESS)
-        return result;
-    m_hKey = nullptr;
+    }
+    // Read access as the last resort, for accounts without write rights.
     result = RegOpenKeyExW(root, subKey, 0, KEY_READ | m_dwViewFlags, &m_hKey);
     if (result != ERROR_SUCCESS)
         m_hKey = nullptr;

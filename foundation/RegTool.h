@@ -64,6 +64,7 @@ protected:
     DWORD m_dwViewFlags;
 
 private:
+    LONG Open(HKEY root, const wchar_t* subKey, bool create);
     LONG DeleteTreeBelow(HKEY parent, const wchar_t* name, int depth);
 };
 

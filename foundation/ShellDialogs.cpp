@@ -119,7 +119,10 @@ BOOL TrackPopupMenuAtCursor(HWND owner, HMENU menu)
     POINT cursor = {};
     GetCursorPos(&cursor);
     SetForegroundWindow(owner);
-    return g_pfnTrackPopupMenuEx(menu, TPM_RIGHTBUTTON, cursor.x + 10, cursor.y, owner, nullptr);
+    BOOL result = g_pfnTrackPopupMenuEx(menu, TPM_RIGHTBUTTON, cursor.x + 10, cursor.y, owner, nullptr);
+    // Without a message after the menu, a click elsewhere does not close the next one.
+    PostMessageW(owner, WM_NULL, 0, 0);
+    return result;
 }
 
 UINT TrackPopupMenuAtCursorReturnCmd(HWND owner, HMENU menu)
@@ -127,8 +130,10 @@ UINT TrackPopupMenuAtCursorReturnCmd(HWND owner, HMENU menu)
     POINT cursor = {};
     GetCursorPos(&cursor);
     SetForegroundWindow(owner);
-    return static_cast<UINT>(
+    UINT command = static_cast<UINT>(
         g_pfnTrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x + 10, cursor.y, owner, nullptr));
+    PostMessageW(owner, WM_NULL, 0, 0);
+    return command;
 }
 
 const wchar_t* GetShellExecuteErrorText(INT_PTR result)

@@ -95,24 +95,24 @@ const wchar_t* IpToSortKey(const wchar_t* ip)
     return t_ipKey;
 }
 
-const wchar_t* CreateGuidString()
+// A new GUID in the given layout; the buffer keeps its content when none can be made.
+static const wchar_t* FormatNewGuid(wchar_t* buffer, size_t capacity, const wchar_t* format)
 {
     GUID g;
     if (SUCCEEDED(CoCreateGuid(&g)))
-        FormatW(t_guidString, _countof(t_guidString), L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
-                g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return t_guidString;
+        FormatW(buffer, capacity, format, static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+                g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return buffer;
+}
+
+const wchar_t* CreateGuidString()
+{
+    return FormatNewGuid(t_guidString, _countof(t_guidString), L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}");
 }
 
 const wchar_t* CreateGuidIdentifier()
 {
-    GUID g;
-    if (SUCCEEDED(CoCreateGuid(&g)))
-        FormatW(t_guidIdent, _countof(t_guidIdent), L"_%08X_%04X_%04X_%02X%02X_%02X%02X%02X%02X%02X%02X",
-                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
-                g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return t_guidIdent;
+    return FormatNewGuid(t_guidIdent, _countof(t_guidIdent), L"_%08X_%04X_%04X_%02X%02X_%02X%02X%02X%02X%02X%02X");
 }
 
 const wchar_t* FormatGuid(GUID g)

@@ -1,6 +1,7 @@
 #include "host/InfoIcon.h"
 
 #include "foundation/Format.h"
+#include "foundation/ResourceAccess.h"
 
 CInfoIcon::CInfoIcon() : m_hMenuResource(nullptr), m_szItemText{} {}
 
@@ -105,4 +106,20 @@ void CInfoIcon::RemoveServiceItems()
         ::DeleteMenu(m_hPopupMenu, static_cast<UINT>(position + 1), MF_BYPOSITION);
     ::DeleteMenu(m_hPopupMenu, IDM_TRAY_PAUSE, MF_BYCOMMAND);
     ::DeleteMenu(m_hPopupMenu, IDM_TRAY_CONTINUE, MF_BYCOMMAND);
+}
+
+void CInfoIcon::BuildMenu(CResourceAccess& resources, BOOL helpFileExists)
+{
+    static const struct { UINT item; UINT string; const wchar_t* text; } kTexts[] = {
+        {IDM_TRAY_SETTINGS, 1017, L"Einstellungen"}, {IDM_TRAY_HELP, 1018, L"Hilfe"},
+        {IDM_TRAY_INFO, 1019, L"Info"},              {IDM_TRAY_PAUSE, 1020, L"Pause"},
+        {IDM_TRAY_CONTINUE, 1021, L"Fortsetzen"},    {IDM_TRAY_END, 1022, L"Beenden"},
+    };
+    if (!m_hPopupMenu)
+        return;
+    for (const auto& t : kTexts)
+        if (GetMenuItemPosition(t.item) >= 0)
+            resources.SetMenuText(m_hPopupMenu, t.item, t.string, t.text);
+    EnableMenuItem(IDM_TRAY_CONTINUE, FALSE);
+    EnableMenuItem(IDM_TRAY_HELP, helpFileExists);
 }

@@ -15,6 +15,8 @@ enum : UINT {
     IDM_TRAY_SEPARATOR = 1,
 };
 
+class CResourceAccess;
+
 class CInfoIcon : public CTrayIcon {
 public:
     CInfoIcon();
@@ -34,6 +36,9 @@ public:
     void CheckMenuItem(UINT id, BOOL check);
     int GetMenuItemPosition(UINT id);
     void RemoveServiceItems();
+    // The item texts from the language library (German built-in texts), continue greyed,
+    // help greyed when there is no help file.
+    void BuildMenu(CResourceAccess& resources, BOOL helpFileExists);
 
 private:
     HMENU m_hMenuResource;

@@ -1,7 +1,7 @@
 #include "host/TrayIcon.h"
 
 #include "foundation/Format.h"
-#include "foundation/Seams.h"
+#include "foundation/ShellDialogs.h"
 #include "host/HostSeams.h"
 
 #include <cstdarg>
@@ -99,13 +99,7 @@ void CTrayIcon::ShowPopupMenu()
 {
     if (!m_hPopupMenu || !m_nid.hWnd)
         return;
-    POINT at;
-    GetCursorPos(&at);
-    // The window must be in front, and the WM_NULL afterwards lets the menu close on a click
-    // elsewhere.
-    SetForegroundWindow(m_nid.hWnd);
-    g_pfnTrackPopupMenuEx(m_hPopupMenu, TPM_RIGHTBUTTON, at.x, at.y, m_nid.hWnd, nullptr);
-    PostMessageW(m_nid.hWnd, WM_NULL, 0, 0);
+    TrackPopupMenuAtCursor(m_nid.hWnd, m_hPopupMenu);
 }
 
 LONG CTrayIcon::GetIconRect()

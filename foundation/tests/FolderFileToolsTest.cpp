@@ -253,5 +253,17 @@ TEST(SystemFiles, InstallAndRemove)
     EXPECT_FALSE(Exists(target));
     EXPECT_FALSE(RemoveFilesFromSystem(nullptr, kName, nullptr));
     EXPECT_FALSE(InstallFilesToSystem(nullptr, nullptr, nullptr));
+
+    // The help file goes to the "help" folder of the Windows folder.
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, _countof(windows));
+    const std::wstring helpFolder = std::wstring(windows) + L"\\help";
+    CreateDirectoryW(helpFolder.c_str(), nullptr);
+    EXPECT_TRUE(InstallFilesToSystem(kName, nullptr, kName));
+    EXPECT_TRUE(Exists(target));
+    EXPECT_TRUE(Exists(helpFolder + L"\\" + kName));
+    EXPECT_TRUE(RemoveFilesFromSystem(kName, nullptr, kName));
+    EXPECT_FALSE(Exists(target));
+    EXPECT_FALSE(Exists(helpFolder + L"\\" + kName));
     DeleteFileW(source.c_str());
 }

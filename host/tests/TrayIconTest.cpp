@@ -210,3 +210,16 @@ TEST(TrayMenu, PopupIsFollowedByTheNullMessage)
     EXPECT_TRUE(PeekMessageW(&msg, window, WM_NULL, WM_NULL, PM_REMOVE));
     DestroyWindow(window);
 }
+
+#include "foundation/ResourceAccess.h"
+
+TEST(TrayMenu, BuildMenuUsesDefaultTextsWithoutALibrary)
+{
+    CResourceAccess resources;  // no library loaded: the built-in texts
+    CInfoIcon icon;
+    icon.SetPopupMenu(MakeTrayMenu());
+    icon.BuildMenu(resources, FALSE);
+    EXPECT_EQ(L"|Einstellungen|Hilfe(grey)|Info|-|Pause|Fortsetzen(grey)|-|Beenden", Layout(icon.GetPopupMenu()));
+    icon.BuildMenu(resources, TRUE);
+    EXPECT_EQ(L"|Einstellungen|Hilfe|Info|-|Pause|Fortsetzen(grey)|-|Beenden", Layout(icon.GetPopupMenu()));
+}
