@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -98,7 +99,7 @@ TEST_F(TreeViewTest, HitTestAtTheMouse)
 {
     ExpandTreeViewAll(m_tree, m_root);
     RECT bounds = {};
-    *reinterpret_cast<HTREEITEM*>(&bounds) = m_search;
+    memcpy(&bounds, &m_search, sizeof(m_search));  // TVM_GETITEMRECT takes the item in the rectangle
     ASSERT_TRUE(SendMessageW(m_tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&bounds)));
     POINT point = {(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
     ClientToScreen(m_tree, &point);
