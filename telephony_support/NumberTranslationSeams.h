@@ -1,0 +1,9 @@
+// Replaceable entry for the telephony dialling-rules call (Wine has only a stub that writes
+// nothing). Defaults to the real function; tests swap the pointer.
+#pragma once
+
+#include <windows.h>
+#include <tapi.h>
+
+extern LONG (WINAPI* g_pfnLineTranslateAddressW)(HLINEAPP, DWORD, DWORD, LPCWSTR, DWORD, DWORD,
+                                                   LPLINETRANSLATEOUTPUT);
