@@ -139,7 +139,7 @@ protected:
     {
         m_folder = MakeTempFolder(L"status");
         m_log = std::make_unique<CStatusLog>(0);
-        // Point the report into the test's own folder.
+        // The report lies in this test program's own per-user LOG folder; start it empty.
         m_report = m_log->GetReportFile();
         m_errors = m_log->GetErrorLogFile();
         DeleteFileW(m_report.c_str());
