@@ -1,6 +1,7 @@
 #include "foundation/TextUtils.h"
 
 #include "foundation/Format.h"
+#include "foundation/TextEncoding.h"
 
 #include <cstdio>
 #include <cstring>
@@ -269,19 +270,7 @@ long ParseNumber(const wchar_t* text)
 
 size_t ParseHexBytes(BYTE* dest, size_t destSize, const wchar_t* hex)
 {
-    if (!dest || !hex)
-        return 0;
-    size_t pairs = wcslen(hex) / 2;
-    if (pairs > destSize)
-        pairs = destSize;
-    for (size_t i = 0; i < pairs; ++i) {
-        wchar_t pair[3] = {hex[2 * i], hex[2 * i + 1], 0};
-        unsigned value = 0;
-        if (swscanf(pair, L"%X", &value) != 1)
-            value = 0;
-        dest[i] = static_cast<BYTE>(value);
-    }
-    return pairs;
+    return HexToBytes(dest, destSize, hex);
 }
 
 int IsNumberText(const wchar_t* text)

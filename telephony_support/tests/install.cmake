@@ -1,0 +1,3 @@
+orvix_add_test(telephony_install_test
+  SOURCES tests/UrlSchemesTest.cpp tests/TapiProvidersTest.cpp
+  LIBS telephony_support)

@@ -1,0 +1,267 @@
+// One test plug-in, built into many libraries: compile definitions choose its tag, ID, the
+// answer of DLL_PluginBusProcess, the beta flag, the initial disable state, and (through each
+// library's .def file) which exports exist. It records every call into the shared block of
+// TestPluginRecord.h. A message may carry a value "TestAction" of the form
+// "<tag or *>:<verb>:<argument>[:<argument 2>]" that makes it act during the call:
+//   post:<CMD>[:<Arg>]      posts a bus command to the host window
+//   postpump:<CMD>[:<Arg>]  posts it and pumps this thread's messages before returning
+//   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
+#include "bus/BusBuilders.h"
+#include "bus/BusMessage.h"
+#include "bus/BusTypes.h"
+#include "bus/LogLine.h"
+#include "foundation/Format.h"
+#include "foundation/TextUtils.h"
+#include "tests/plugins/TestPluginRecord.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#define TP_WIDE2(x) L##x
+#define TP_WIDE(x) TP_WIDE2(x)
+#define TP_STR2(x) #x
+#define TP_STR(x) TP_WIDE(TP_STR2(x))
+
+#ifndef TEST_PLUGIN_TAG
+#define TEST_PLUGIN_TAG X
+#endif
+#ifndef TEST_PLUGIN_ID
+#define TEST_PLUGIN_ID 0
+#endif
+#ifndef TEST_PLUGIN_ANSWER
+#define TEST_PLUGIN_ANSWER 1
+#endif
+#ifndef TEST_PLUGIN_BETA
+#define TEST_PLUGIN_BETA 0
+#endif
+#ifndef TEST_PLUGIN_DISABLED
+#define TEST_PLUGIN_DISABLED 0
+#endif
+
+#ifdef TEST_PLUGIN_NEEDS_DEP
+extern "C" __declspec(dllimport) int TestDepHelperValue();
+#endif
+
+namespace {
+
+const wchar_t* const kTag = TP_STR(TEST_PLUGIN_TAG);
+DWORD g_disabled = TEST_PLUGIN_DISABLED;
+
+TestPluginRecord* g_record = nullptr;
+HANDLE g_recordMap = nullptr;
+
+HANDLE g_thread = nullptr;
+HANDLE g_stop = nullptr;
+LONG g_threadLines = 0;
+
+void Record(const wchar_t* function, DWORD type, const wchar_t* text = nullptr)
+{
+    if (!g_record) {
+        wchar_t name[128] = L"";
+        if (!GetEnvironmentVariableW(kTestRecordVariable, name, _countof(name)))
+            return;
+        g_recordMap = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name);
+        if (!g_recordMap)
+            return;
+        g_record = static_cast<TestPluginRecord*>(MapViewOfFile(g_recordMap, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+        if (!g_record)
+            return;
+    }
+    LONG at = InterlockedIncrement(&g_record->count) - 1;
+    if (at >= LONG(_countof(g_record->calls)))
+        return;
+    TestPluginCall& c = g_record->calls[at];
+    c.pluginId = TEST_PLUGIN_ID;
+    CopyText(c.tag, _countof(c.tag), kTag);
+    CopyText(c.function, _countof(c.function), function);
+    c.type = type;
+    c.thread = GetCurrentThreadId();
+    CopyText(c.text, _countof(c.text), text);
+}
+
+BOOL CALLBACK FindHost(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && GetWindowLongPtrW(window, GWLP_USERDATA) == HOST_WINDOW_MAGIC) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND HostWindow()
+{
+    if (!g_hWndParent || !IsWindow(g_hWndParent)) {
+        HWND found = nullptr;
+        EnumWindows(FindHost, reinterpret_cast<LPARAM>(&found));
+        g_hWndParent = found;
+    }
+    return g_hWndParent;
+}
+
+DWORD WINAPI LogThread(void* param)
+{
+    LONG count = static_cast<LONG>(reinterpret_cast<INT_PTR>(param));
+    for (LONG i = 0; i < count; ++i) {
+        if (WaitForSingleObject(g_stop, 0) == WAIT_OBJECT_0)
+            break;
+        LogLine(0, L"Func.LogThread.Info.line %d", static_cast<int>(i));
+        InterlockedIncrement(&g_threadLines);
+    }
+    // Stay until told to stop, so that unloading without BeforeClose would pull the code away.
+    WaitForSingleObject(g_stop, INFINITE);
+    return 0;
+}
+
+void StopThread()
+{
+    if (!g_thread)
+        return;
+    SetEvent(g_stop);
+    WaitForSingleObject(g_thread, 10000);
+    CloseHandle(g_thread);
+    CloseHandle(g_stop);
+    g_thread = nullptr;
+    g_stop = nullptr;
+}
+
+void PumpHere()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void Act(const wchar_t* text)
+{
+    wchar_t action[512];
+    CopyText(action, _countof(action), GetValueByKeyword(text, L"TestAction"));
+    wchar_t* parts[4] = {};
+    int n = 0;
+    for (wchar_t* p = action; n < 4;) {
+        parts[n++] = p;
+        wchar_t* colon = wcschr(p, L':');
+        if (!colon)
+            break;
+        *colon = L'\0';
+        p = colon + 1;
+    }
+    if (n < 2 || (wcscmp(parts[0], L"*") != 0 && wcscmp(parts[0], kTag) != 0))
+        return;
+    const wchar_t* verb = parts[1];
+    const wchar_t* arg = n > 2 ? parts[2] : L"";
+    const wchar_t* arg2 = n > 3 ? parts[3] : nullptr;
+    if (wcscmp(verb, L"post") == 0 || wcscmp(verb, L"postpump") == 0) {
+        SendBusCommand(HostWindow(), arg, arg2);
+        Record(L"Posted", 0, arg);
+        if (wcscmp(verb, L"postpump") == 0)
+            PumpHere();
+        Record(L"ActionDone", 0, arg);
+    } else if (wcscmp(verb, L"threadlog") == 0 && !g_thread) {
+        HostWindow();
+        g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        g_thread = CreateThread(nullptr, 0, LogThread, reinterpret_cast<void*>(static_cast<INT_PTR>(_wtoi(arg))), 0, nullptr);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+DWORD WINAPI DLL_PluginBusProcess(DWORD type, wchar_t* text)
+{
+    Record(L"BusProcess", type, text);
+    if (text)
+        Act(text);
+    return TEST_PLUGIN_ANSWER;
+}
+
+DWORD DLL_GetPluginID()
+{
+    Record(L"GetPluginID", 0);
+    return TEST_PLUGIN_ID;
+}
+
+void DLL_PluginAfterLoad()
+{
+    Record(L"AfterLoad", 0);
+    HostWindow();
+}
+
+DWORD DLL_IsBetaVersion()
+{
+    Record(L"IsBeta", 0);
+    return TEST_PLUGIN_BETA;
+}
+
+void DLL_PluginBeforeClose()
+{
+    Record(L"BeforeClose", 0);
+    StopThread();
+}
+
+const wchar_t* DLL_GetPluginName()
+{
+    static wchar_t name[64];
+    FormatW(name, _countof(name), L"Test plug-in %s", kTag);
+    return name;
+}
+
+DWORD DLL_GetDisableState()
+{
+    Record(L"GetDisableState", g_disabled);
+    return g_disabled;
+}
+
+DWORD DLL_IsUnicode()
+{
+    Record(L"IsUnicode", 0);
+#ifdef TEST_PLUGIN_NEEDS_DEP
+    return TestDepHelperValue() == 4711;
+#else
+    return 1;
+#endif
+}
+
+DWORD DLL_CanDisable()
+{
+    Record(L"CanDisable", 0);
+    return 1;
+}
+
+void WINAPI DLL_SetDisableState(DWORD disabled)
+{
+    Record(L"SetDisableState", disabled);
+    g_disabled = disabled;
+}
+
+HWND WINAPI DLL_ShowConfig(HWND parent)
+{
+    Record(L"ShowConfig", 0);
+    return nullptr;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        wchar_t module[64];
+        FormatW(module, _countof(module), L"PLUGINTEST%s", kTag);
+        SetLogModuleName(module);
+        SetBusSenderName(module);
+        Record(L"Attach", 0);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // A thread still running here means the host unloaded without BeforeClose.
+        Record(L"Detach", g_thread ? 1 : 0);
+        if (g_record)
+            UnmapViewOfFile(g_record);
+        if (g_recordMap)
+            CloseHandle(g_recordMap);
+    }
+    return TRUE;
+}
+
+}  // extern "C"
