@@ -84,12 +84,12 @@ bool InTable(const AreaCodeList& list, DWORD v)
 size_t AreaLengthByTable(const AreaCodeList& list, const wchar_t* national)
 {
     DWORD v = 0;
-    for (size_t i = 0; i < 8 && national[i]; ++i)
+    for (size_t i = 0; i < 8 && national[i] >= L'0' && national[i] <= L'9'; ++i)
         v = v * 10 + (national[i] - L'0');
     while (v && !InTable(list, v))
         v /= 10;
     if (!v)
-        return 1;
+        return national[0] >= L'0' && national[0] <= L'9' ? 1 : 0;
     wchar_t digits[16];
     FormatW(digits, _countof(digits), L"%u", static_cast<unsigned>(v));
     return wcslen(digits);
