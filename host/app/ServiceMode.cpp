@@ -3,6 +3,7 @@
 #include "host/app/ServiceMode.h"
 
 #include "bus/LogLine.h"
+#include "foundation/ServiceTools.h"
 #include "host/app/HostGlobals.h"
 
 namespace {
@@ -47,14 +48,5 @@ DWORD WINAPI ServiceDispatcherThread(void* param)
 
 void ControlHostService(DWORD control)
 {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!manager)
-        return;
-    SC_HANDLE service = OpenServiceW(manager, kHostClassName, SERVICE_ALL_ACCESS);
-    if (service) {
-        SERVICE_STATUS status = {};
-        ControlService(service, control, &status);
-        CloseServiceHandle(service);
-    }
-    CloseServiceHandle(manager);
+    ControlServiceByName(control, kHostClassName, SC_MANAGER_ALL_ACCESS, SERVICE_ALL_ACCESS);
 }

@@ -11,13 +11,14 @@
 #include "foundation/ResourceAccess.h"
 #include "foundation/Seams.h"
 #include "foundation/SharedMem.h"
-#include "foundation/ShellLinks.h"
+#include "foundation/ProcessTools.h"
+#include "foundation/ProgramLinks.h"
+#include "foundation/ServiceTools.h"
 #include "foundation/SystemAccount.h"
 #include "foundation/VersionTool.h"
 #include "foundation/WindowSearch.h"
 #include "host/CommandLine.h"
 #include "host/app/HostGlobals.h"
-#include "host/app/HostSystem.h"
 #include "host/app/HostUi.h"
 #include "host/app/MainConfig.h"
 #include "host/app/ServiceMode.h"
@@ -80,21 +81,23 @@ int Refuse(UINT textId, const wchar_t* defaultText)
 // 0 to start, 1 another instance runs, 2 the host should run as its service.
 int RefusalReason()
 {
-    if (CountProgramProcesses(GetModulePath()) >= 2)
+    if (CountUserProcesses(GetModulePath()) >= 2)
         return 1;
-    if (!HostServiceExists())
+    if (!ServiceExists(kHostClassName))
         return 0;
     wchar_t imagePath[511];
     wchar_t ownPath[511];
-    // A service whose image file is missing is no service for this program.
-    if (!GetHostServiceImagePath(imagePath, _countof(imagePath)))
+    CopyText(imagePath, _countof(imagePath), GetServiceImagePath(kHostClassName));
+    // A service whose program file is missing (or that names none) is no service of this
+    // program: it must not keep every tray start away.
+    if (!imagePath[0] || GetFileAttributesW(imagePath) == INVALID_FILE_ATTRIBUTES)
         return 0;
     CopyText(ownPath, _countof(ownPath), GetModulePath());
     CharUpperW(imagePath);
     CharUpperW(ownPath);
     if (lstrcmpW(imagePath, ownPath) != 0)
         return 0;
-    DWORD state = GetHostServiceState();
+    DWORD state = GetServiceState(kHostClassName);
     return (state == 0 || state == SERVICE_STOPPED) ? 2 : 1;
 }
 
@@ -135,7 +138,7 @@ int HostMain(HINSTANCE instance, const wchar_t* commandLine)
     CVersionTool version(static_cast<HMODULE>(nullptr));
     ChooseHelpFile(version);
     CreateSharedMemory();
-    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    SetProcessPriority(HIGH_PRIORITY_CLASS);
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&icc);
@@ -150,13 +153,14 @@ int HostMain(HINSTANCE instance, const wchar_t* commandLine)
     ParseHostCommandLine(commandLine, &parsed);
     switch (parsed.action) {
     case HOST_SWITCH_START_SERVICE:
-        StartHostService();
+        ControlServiceByName(0, kHostClassName, SC_MANAGER_ALL_ACCESS, SERVICE_ALL_ACCESS);
         return 0;
     case HOST_SWITCH_INSTALL:
-        InstallHostService(GetModulePath(), version.GetFileDescription(), version.GetProductName());
+        InstallService(SERVICE_INTERACTIVE_PROCESS, kHostClassName, GetModulePath(), SERVICE_AUTO_START, nullptr,
+                       version.GetFileDescription(), version.GetProductName());
         return 0;
     case HOST_SWITCH_UNINSTALL: {
-        RemoveHostService();
+        RemoveService(kHostClassName);
         HWND running = FindRunningHostWindow();
         if (running) {
             DWORD_PTR ignored = 0;
@@ -168,8 +172,8 @@ int HostMain(HINSTANCE instance, const wchar_t* commandLine)
     case HOST_SWITCH_SHORTCUTS:
         // A field that did not fit leaves the name empty: no nameless shortcuts.
         if (parsed.name[0]) {
-            CreateStartupShortcut(GetModulePath(), parsed.name, nullptr, FALSE);
-            CreateStartMenuShortcut(GetModulePath(), parsed.group, parsed.name, FALSE, nullptr);
+            CreateStartupLink(GetModulePath(), parsed.name);
+            CreateStartMenuLink(parsed.group, parsed.name, GetModulePath());
         }
         break;
     default:
