@@ -193,8 +193,21 @@ TEST(HostProgram, StartUpAndEndOrder)
     EXPECT_LT(Position(afterLoad, L"V.AfterLoad"), Position(afterLoad, L"I.AfterLoad"));
     EXPECT_LT(Position(afterLoad, L"I.AfterLoad"), Position(afterLoad, L"E.AfterLoad"));
     EXPECT_LT(Position(afterLoad, L"E.AfterLoad"), Position(afterLoad, L"T.AfterLoad"));
-    // The start-up report reaches the trace plug-in as log messages.
+    // The start-up report reaches the trace plug-in as log messages, in its order.
     EXPECT_TRUE(WaitForCall(log, L"D", L"BusProcess", 4));
+    std::vector<std::wstring> report;
+    for (const TestPluginCall& c : log.Calls()) {
+        if (wcscmp(c.tag, L"D") != 0 || c.type != 4)
+            continue;
+        for (const wchar_t* line : {L"Func.CServiceWindow.Begin;", L"Func.CServiceWindow.Info.ProgramBitness:32;",
+                                    L"Func.CServiceWindow.Info.Application started;", L"Func.CServiceWindow.End;"})
+            if (wcsstr(c.text, line))
+                report.push_back(line);
+    }
+    // "Application started" is a level-1 line: at debug level 0 it is not written.
+    const std::vector<std::wstring> expectedReport = {
+        L"Func.CServiceWindow.Begin;", L"Func.CServiceWindow.Info.ProgramBitness:32;", L"Func.CServiceWindow.End;"};
+    EXPECT_EQ(expectedReport, report);
 
     EndHost(host, window, first);
     std::vector<std::wstring> closing = log.Sequence({L"BeforeClose"});
@@ -303,6 +316,42 @@ TEST(HostProgram, MessagesFromOtherPrograms)
     std::wstring longText = BusText(17, {{L"Extra", std::wstring(20000, L'x')}});
     SetText(window, longText, 0);
     EXPECT_TRUE(WaitForCall(log, L"S0", L"BusProcess", 17));
+    EndHost(host, window, first);
+}
+
+// Another program asks for a plug-in restart through the shared block: the host posts
+// QOR_BUSMSG_PLUGINRESTART for the plug-in of the open settings page and clears the request.
+TEST(HostProgram, MonitorThreadServesRestartRequest)
+{
+    PluginCallLog log(L"hostmonitor");
+    HostProgram host(L"main");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    wchar_t user[128] = L"";
+    DWORD size = _countof(user);
+    GetUserNameW(user, &size);
+    wchar_t name[512];
+    BuildSharedMemName(name, _countof(name), host.ReportedFolder(first).c_str(), user);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name);
+    ASSERT_NE(nullptr, mapping) << name;
+    auto* block = static_cast<volatile DWORD*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 16));
+    ASSERT_NE(nullptr, block);
+    log.Clear();
+    block[1] = 222;
+    block[0] = 1;
+    // Within two cycles of the monitor (3 s each, then 3 s more before the request is served).
+    bool restarted = false;
+    for (int i = 0; i < 150 && !restarted; ++i) {
+        for (const TestPluginCall& c : log.Calls())
+            restarted = restarted || (wcscmp(c.tag, L"S0") == 0 && wcscmp(c.function, L"BusProcess") == 0 &&
+                                      c.type == 33 && wcsstr(c.text, L"PluginID=222;PluginInitiated=0;"));
+        Sleep(100);
+    }
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(0u, block[0]);
+    UnmapViewOfFile(const_cast<DWORD*>(block));
+    CloseHandle(mapping);
     EndHost(host, window, first);
 }
 
