@@ -61,6 +61,8 @@ void CreateWebsocket(CInnovaphoneVars* conn)
     // A receive thread that ended by itself still has its handle here: release it first.
     if (conn->m_hMonitorThread)
         conn->StopMonitorThread();
+    // Handles of an earlier half-open attempt would leak once overwritten.
+    conn->CloseHandles();
 
     wchar_t url[512];
     CopyText(url, _countof(url), conn->m_szURL);

@@ -12,6 +12,7 @@ Tests steer it over the same sockets with {"mt":"FakePbx", ...} messages:
       runs actions on this connection (see run_action), for example
       {"send":{...}}  {"raw":"text"}  {"fragments":["a","b"]}  {"binary":"00ff"}
       {"sleep":0.5}  {"close":1000}  {"nested":100000}  {"huge":100000}
+      {"deaf":true} (reads nothing more from the socket, so a close gets no answer)
       {"call":"+4930123456"} (an incoming call: setup, alert, connect, clear)
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
@@ -152,6 +153,9 @@ class Pbx:
             await ws.send(bytes.fromhex(action["binary"]))
         elif "sleep" in action:
             await asyncio.sleep(action["sleep"])
+        elif "deaf" in action:
+            # Reads nothing more from this socket: a PBX that never answers the close.
+            ws.transport.pause_reading()
         elif "close" in action:
             await ws.close(action["close"])
             return False

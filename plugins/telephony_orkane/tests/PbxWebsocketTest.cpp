@@ -260,6 +260,60 @@ TEST_F(PbxWebsocketTest, CloseWithAPendingReceiveStopsTheThread)
     EXPECT_EQ(0u, CountLogs(L"did not stop"));
 }
 
+TEST_F(PbxWebsocketTest, CloseToAPbxThatNeverAnswersEndsInBoundedTime)
+{
+    CInnovaphoneVars* conn = &InnovaphoneVarsApp;
+    ASSERT_TRUE(Control(conn, L"", L"{\"send\":{\"mt\":\"CheckBuildResult\",\"build\":\"done\"}},{\"deaf\":true}"));
+    DWORD saved = g_dwMonitorStopWait;
+    g_dwMonitorStopWait = 500;
+    CloseWebSocket(conn, TRUE);
+    g_dwMonitorStopWait = saved;
+    EXPECT_EQ(nullptr, conn->m_hWebSocketHandle);
+    EXPECT_EQ(nullptr, conn->m_hSessionHandle);
+    EXPECT_EQ(0u, conn->m_dwMonitorThId);
+    EXPECT_EQ(nullptr, conn->m_hMonitorThread) << "the thread is gone, stopped or as a last resort ended";
+    // The other connection is untouched.
+    EXPECT_TRUE(SendRequest(&InnovaphoneVarsUser, L"{\"mt\":\"CheckBuild\"}", 5000));
+}
+
+// Two threads (login and GUI) sending on one connection never mix their requests.
+TEST_F(PbxWebsocketTest, ConcurrentSendersKeepTheirRequestsWhole)
+{
+    wchar_t log[MAX_PATH] = L"";
+    ASSERT_NE(0u, GetEnvironmentVariableW(L"FAKE_PBX_LOG", log, _countof(log)));
+    struct Sender {
+        const wchar_t* name;
+        int count;
+        static DWORD WINAPI Run(LPVOID p)
+        {
+            Sender* s = static_cast<Sender*>(p);
+            for (int i = 0; i < s->count; ++i) {
+                wchar_t text[256];
+                FormatW(text, _countof(text), L"{\"mt\":\"Probe\",\"from\":\"%s\",\"n\":%d,\"pad\":\"%s\"}", s->name, i,
+                        i % 2 ? L"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx" : L"");
+                SendRequest(&InnovaphoneVarsApp, text, 0);
+            }
+            return 0;
+        }
+    } senders[] = {{L"login", 200}, {L"gui", 200}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i)
+        threads[i] = CreateThread(nullptr, 0, Sender::Run, &senders[i], 0, nullptr);
+    ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForMultipleObjects(2, threads, TRUE, 60000));
+    for (HANDLE t : threads)
+        CloseHandle(t);
+    ASSERT_TRUE(Control(&InnovaphoneVarsApp, L""));
+    std::vector<BYTE> bytes = testing_support::ReadFileBytes(log);
+    std::string text(bytes.begin(), bytes.end());
+    size_t probes = 0, pos = 0;
+    while ((pos = text.find("\"mt\": \"Probe\"", pos)) != std::string::npos) {
+        ++probes;
+        ++pos;
+    }
+    EXPECT_EQ(400u, probes);
+    EXPECT_EQ(std::string::npos, text.find("\"bad\"")) << "a request arrived garbled";
+}
+
 TEST_F(PbxWebsocketTest, BadMessagesAreLoggedAndIgnored)
 {
     const struct {

@@ -1,5 +1,5 @@
 orvix_add_test(orkane_vars_test
-  SOURCES tests/InnovaphoneVarsTest.cpp tests/DispatcherTest.cpp
+  SOURCES tests/InnovaphoneVarsTest.cpp tests/DispatcherTest.cpp tests/WebsocketUrlTest.cpp
   LIBS telephony_orkane_core test_host)
 
 # The websocket tests talk to the fake PBX, which scripts/with-fake-pbx starts around them.
