@@ -11,12 +11,8 @@
 #include "plugin_support/CallStruct.h"
 #include "plugin_support/JsonParserBase.h"
 
-std::vector<tag_rcc_device> g_RccDevices;
 volatile DWORD g_dwDeviceCount;
 volatile DWORD g_dwDeviceIndex;
-std::map<int, std::wstring> g_CallConference;
-std::map<int, tag_call_info> g_CallList;
-std::map<std::wstring, int> g_ConferenceCount;
 wchar_t g_szSelectedDevice[128];
 
 namespace {

@@ -7,8 +7,48 @@
 #include "plugin_support/JsonParserBase.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "bus/BusBuilders.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
 
 namespace {
+
+void SavePrefixes(CInnovaphoneVars* conn)
+{
+    const struct {
+        const wchar_t* key;
+        const wchar_t* value;
+    } prefixes[] = {
+        {L"PrefixCountry", conn->m_szPrefixCountry}, {L"PrefixArea", conn->m_szPrefixArea},
+        {L"PrefixInt", conn->m_szPrefixInt},         {L"PrefixNat", conn->m_szPrefixNat},
+        {L"PrefixSubs", conn->m_szPrefixSubs},
+    };
+    for (const auto& p : prefixes) {
+        // The PBX's text is the value, never a format: a "%" in it must not be expanded.
+        if (g_RegIniAccess.WriteFormatted(conn->m_szSection, p.key, L"%s", p.value))
+            LogLine(2, L"Func.DoSaveSettings.Info.Write Settings OK! (%s)", p.key);
+        else
+            LogLine(0, L"Func.DoSaveSettings.Error.Write Settings ERROR! (%s)", p.key);
+    }
+    CPredialNumbers* predials = GetPredialNumbers();
+    if (predials) {
+        predials->SetCountryCode(conn->m_szPrefixCountry);
+        predials->SetAreaCode(conn->m_szPrefixArea);
+    }
+    // The PBX's prefixes include its outside-line prefix; the dialling rules want them without.
+    size_t outside = wcslen(conn->m_szPrefixSubs);
+    LogLine(3, L"dwOutsideLen %d", (int)outside);
+    wchar_t international[32] = L"", national[32] = L"";
+    if (outside < 10) {
+        if (wcslen(conn->m_szPrefixInt) >= outside)
+            CopyText(international, _countof(international), conn->m_szPrefixInt + outside);
+        if (wcslen(conn->m_szPrefixNat) >= outside)
+            CopyText(national, _countof(national), conn->m_szPrefixNat + outside);
+    }
+    if (predials) {
+        predials->SetInternationalPrefix(international);
+        predials->SetNationalPrefix(national);
+        predials->SetOutsideLinePrefix(conn->m_szPrefixSubs);
+    }
+}
 
 void OnLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message)
 {
@@ -27,7 +67,7 @@ void OnLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message)
             prefix.GetString(conn->m_szPrefixInt, 32, L"intl");
             prefix.GetString(conn->m_szPrefixNat, 32, L"ntl");
             prefix.GetString(conn->m_szPrefixSubs, 32, L"subs");
-            LogLine(3, L"dwOutsideLen %d", (int)wcslen(conn->m_szPrefixSubs));
+            SavePrefixes(conn);
         }
         conn->m_bLogin = 1;
     }
@@ -138,7 +178,6 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
         LogLine(0, L"Func.DispatchMessages.Abort.Wrong data");
         return;
     }
-    conn->m_bAnswer = 1;
     wchar_t mt[256];
     message.GetString(mt, _countof(mt), L"mt");
     if (!wcscmp(mt, L"CheckBuildResult")) {
@@ -169,6 +208,9 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     } else if (!wcscmp(mt, L"DevicesResult")) {
         OnDevicesResult(message);
     }
+    // Marked answered only once the message's values are stored: a sender that returns on the
+    // answer reads them at once, without the lock.
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&conn->m_bAnswer), 1);
     message.Clear();
     LogLine(4, L"Func.DispatchMessages.End");
 }

@@ -15,9 +15,6 @@ thread_local wchar_t t_userDigest[256];
 thread_local wchar_t t_sessionDigest[256];
 }  // namespace
 
-CInnovaphoneVars InnovaphoneVarsUser(L"User");
-CInnovaphoneVars InnovaphoneVarsApp(L"App");
-
 CInnovaphoneVars::CInnovaphoneVars(const wchar_t* name)
 {
     tag_innovaphone_vars* fields = this;

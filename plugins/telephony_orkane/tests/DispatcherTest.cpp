@@ -6,6 +6,7 @@
 #include "foundation/TextUtils.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,16 +14,26 @@ namespace {
 
 TEST(Dispatcher, LoginResultFillsTheLoginValues)
 {
-    CInnovaphoneVars conn(L"User");
+    g_RegIniAccess.Init(TRUE);
+    // A section of its own in the shared prefix; "%s%n" would crash if taken as a format.
+    CInnovaphoneVars conn(L"OrkaneDispatcherTest");
     DispatchMessages(&conn, L"{\"mt\":\"LoginResult\",\"info\":{\"user\":{\"guid\":\"{G}\",\"dn\":\"Anna\",\"num\":\"221\","
-                            L"\"prefix\":{\"country\":\"49\",\"area\":\"30\",\"intl\":\"000\",\"ntl\":\"00\",\"subs\":\"0\"}},"
+                            L"\"prefix\":{\"country\":\"49\",\"area\":\"30%s%n\",\"intl\":\"000\",\"ntl\":\"00\",\"subs\":\"0\"}},"
                             L"\"session\":{\"usr\":\"0a\",\"pwd\":\"0b\"}}}");
+    EXPECT_STREQ(L"49", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixCountry", L"<none>"));
+    EXPECT_STREQ(L"30%s%n", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixArea", L"<none>"));
+    EXPECT_STREQ(L"000", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixInt", L"<none>"));
+    // The dialling rules get the prefixes without the outside-line prefix.
+    EXPECT_STREQ(L"00", g_PredialNumbers.GetInternationalPrefix());
+    EXPECT_STREQ(L"0", g_PredialNumbers.GetNationalPrefix());
+    EXPECT_STREQ(L"49", g_PredialNumbers.GetCountryCode());
     EXPECT_TRUE(conn.m_bAnswer);
     EXPECT_TRUE(conn.m_bLogin);
     EXPECT_STREQ(L"{G}", conn.m_szGUID);
     EXPECT_STREQ(L"Anna", conn.m_szDN);
     EXPECT_STREQ(L"221", conn.m_szNum);
     EXPECT_STREQ(L"49", conn.m_szPrefixCountry);
+    EXPECT_STREQ(L"30%s%n", conn.m_szPrefixArea);
     EXPECT_STREQ(L"000", conn.m_szPrefixInt);
     EXPECT_STREQ(L"{\"pwd\":\"0b\",\"usr\":\"0a\"}", conn.m_szExSession);
 }
