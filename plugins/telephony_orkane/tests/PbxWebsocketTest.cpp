@@ -209,9 +209,11 @@ TEST_F(PbxWebsocketTest, AnswerWaitEndsWithoutAnAnswer)
     m_host.Clear();
     EXPECT_FALSE(SendRequest(&InnovaphoneVarsUser, L"{\"mt\":\"CheckBuild\"}", 300));
     EXPECT_EQ(1u, CountLogs(L"Func.SendBuffer.End.Result 0"));
-    // Zero passes return at once; the connection is still usable afterwards.
-    ASSERT_TRUE(Control(&InnovaphoneVarsUser, L"\"reset\":true"));
+    // The connection is still usable afterwards, and a slow answer inside the wait counts.
+    ASSERT_TRUE(Control(&InnovaphoneVarsUser, L"\"reset\":true,\"set\":{\"answer_delay\":0.3}"));
+    InnovaphoneVarsUser.m_szBuild[0] = L'\0';
     EXPECT_TRUE(SendRequest(&InnovaphoneVarsUser, L"{\"mt\":\"CheckBuild\"}", 5000));
+    EXPECT_STREQ(L"1300", InnovaphoneVarsUser.m_szBuild);
 }
 
 TEST_F(PbxWebsocketTest, SendOnAClosedConnectionSendsNothing)
