@@ -3,6 +3,7 @@
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "bus/PluginContract.h"
+#include "foundation/DataFolder.h"
 #include "foundation/Format.h"
 
 #include <cstdarg>
@@ -407,4 +408,28 @@ DWORD SendBusToModule(HMODULE module, UINT type)
         return 0;
     Message message = Normal(type);
     return process(type, const_cast<wchar_t*>(message.Text()));
+}
+
+static const wchar_t* DataSubFolder(wchar_t* buffer, size_t capacity, const wchar_t* name)
+{
+    CopyText(buffer, capacity, GetDataFolder(name));
+    return buffer;
+}
+
+const wchar_t* GetLogFolder()
+{
+    thread_local wchar_t t_folder[MAX_PATH];
+    return DataSubFolder(t_folder, _countof(t_folder), L"LOG");
+}
+
+const wchar_t* GetConfigFolder()
+{
+    thread_local wchar_t t_folder[MAX_PATH];
+    return DataSubFolder(t_folder, _countof(t_folder), L"CFG");
+}
+
+const wchar_t* GetJobFolder()
+{
+    thread_local wchar_t t_folder[MAX_PATH];
+    return DataSubFolder(t_folder, _countof(t_folder), L"JOB");
 }

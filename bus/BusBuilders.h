@@ -74,3 +74,8 @@ HGLOBAL CopyToGlobalBlock(const wchar_t* text);
 // Calls the module's DLL_PluginBusProcess with a Type-only message; 0 when the module is null
 // or has no such export.
 DWORD SendBusToModule(HMODULE module, UINT type);
+
+// The per-user data folder's "LOG", "CFG" and "JOB" sub-folders (each its own per-thread text).
+const wchar_t* GetLogFolder();
+const wchar_t* GetConfigFolder();
+const wchar_t* GetJobFolder();

@@ -1,5 +1,7 @@
 #include "foundation/RegTool.h"
 
+#include "foundation/WindowTools.h"
+
 #include "foundation/Format.h"
 
 #include <cwchar>
@@ -12,28 +14,6 @@ const wchar_t kRunningStateKey[] = L"SOFTWARE\\ORVIX\\TEST";
 const DWORD kNoPosition = static_cast<DWORD>(-9999);
 // Deeper than any real key tree; stops a runaway recursion on a broken hive.
 const int kMaxTreeDepth = 512;
-
-// Centres a window on its parent, or on the desktop (the left half of a desktop at least
-// twice as wide as high, taken as two monitors side by side). Kept here so that the window
-// memory stands alone; the window-placing helpers hold the same rule for everyone else.
-void CenterOnParent(HWND window)
-{
-    RECT outer;
-    HWND parent = GetParent(window);
-    if (parent) {
-        GetWindowRect(parent, &outer);
-    } else {
-        GetWindowRect(GetDesktopWindow(), &outer);
-        LONG height = outer.bottom - outer.top;
-        if (height != 0 && outer.right - outer.left >= 2 * height)
-            outer.right = outer.left + (outer.right - outer.left) / 2;
-    }
-    RECT own;
-    GetWindowRect(window, &own);
-    int x = (outer.left + outer.right) / 2 - (own.right - own.left) / 2;
-    int y = (outer.top + outer.bottom) / 2 - (own.bottom - own.top) / 2;
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-}
 
 // The window's key "<base>\Windows\<text>"; false when the window has no text.
 bool WindowKeyPath(HWND window, const wchar_t* basePath, wchar_t* path, size_t capacity)
@@ -301,7 +281,7 @@ void CRegTool::SaveWindowPositions(HWND window, const wchar_t* basePath, BOOL wi
 void CRegTool::RestoreWindowPositions(HWND window, const wchar_t* basePath, BOOL withChildren)
 {
     if (!RestoreWindowPosition(window, basePath))
-        CenterOnParent(window);
+        CenterWindow(window);
     if (!withChildren)
         return;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))

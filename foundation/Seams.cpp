@@ -10,3 +10,4 @@ void (WINAPI* g_pfnGetSystemTime)(LPSYSTEMTIME) = GetSystemTime;
 void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 BOOL (*g_pfnIsSystemAccount)() = IsSystemAccountByName;
 HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR) = HtmlHelpOnDemandW;
+BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM) = EnumDisplayMonitors;

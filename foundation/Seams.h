@@ -14,3 +14,5 @@ extern void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME);
 extern BOOL (*g_pfnIsSystemAccount)();
 // The HTML Help control's entry point (hhctrl.ocx, bound when first needed).
 extern HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR);
+// Monitor enumeration behind CMonitorAccess (Wine reports one monitor).
+extern BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);

@@ -11,6 +11,13 @@ BOOL IsSystemAccountByName()
     if (!GetUserNameW(user, &size))
         return FALSE;
     user[_countof(user) - 1] = L'\0';
+    return IsSystemAccountName(user);
+}
+
+BOOL IsSystemAccountName(const wchar_t* user)
+{
+    if (!user)
+        return FALSE;
     return wcscmp(user, L"SYSTEM") == 0 || wcscmp(user, L"SYST\u00C8ME") == 0 || wcscmp(user, L"Syst\u00E8me") == 0;
 }
 

@@ -8,3 +8,5 @@
 int IsSystemAccount();
 // The real test behind the seam.
 BOOL IsSystemAccountByName();
+// The name rule of that test.
+BOOL IsSystemAccountName(const wchar_t* userName);

@@ -2,3 +2,4 @@
 
 LONG (WINAPI* g_pfnLineTranslateAddressW)(HLINEAPP, DWORD, DWORD, LPCWSTR, DWORD, DWORD,
                                             LPLINETRANSLATEOUTPUT) = lineTranslateAddressW;
+LONG (WINAPI* g_pfnLineGetCountryW)(DWORD, DWORD, LPLINECOUNTRYLIST) = lineGetCountryW;

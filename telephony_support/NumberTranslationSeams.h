@@ -7,3 +7,5 @@
 
 extern LONG (WINAPI* g_pfnLineTranslateAddressW)(HLINEAPP, DWORD, DWORD, LPCWSTR, DWORD, DWORD,
                                                    LPLINETRANSLATEOUTPUT);
+// The system's telephony country list (for the dialling code of a TAPI country identifier).
+extern LONG (WINAPI* g_pfnLineGetCountryW)(DWORD, DWORD, LPLINECOUNTRYLIST);

@@ -1,6 +1,7 @@
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
+#include "foundation/DataFolder.h"
 #include "foundation/TextUtils.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/support/TestSupport.h"
@@ -261,4 +262,18 @@ TEST(BuildersWithoutWindow, SendBusToModuleWithoutTheExportCallsNothing)
 {
     EXPECT_EQ(0u, SendBusToModule(nullptr, 5));
     EXPECT_EQ(0u, SendBusToModule(GetModuleHandleW(L"kernel32.dll"), 5));
+}
+
+TEST(BuildersWithoutWindow, DataSubFolders)
+{
+    const wchar_t* names[] = {L"LOG", L"CFG", L"JOB"};
+    const wchar_t* (*folders[])() = {GetLogFolder, GetConfigFolder, GetJobFolder};
+    for (int i = 0; i < 3; ++i) {
+        std::wstring folder = folders[i]();
+        EXPECT_EQ(std::wstring(GetDataFolder(names[i])), folder);
+        EXPECT_NE(std::wstring::npos, folder.find(names[i]));
+    }
+    std::wstring log = GetLogFolder();
+    GetConfigFolder();
+    EXPECT_EQ(log, GetLogFolder()) << "each keeps a text of its own";
 }

@@ -218,6 +218,26 @@ TEST_F(ResourceAccessTest, DistLibrariesHoldBothLanguages)
     }
 }
 
+// Resource-only: no entry point to run in the host's process and nothing imported.
+TEST_F(ResourceAccessTest, DistLibrariesHoldNoCode)
+{
+    for (const wchar_t* code : {L"De", L"En"}) {
+        HMODULE library = LoadLibraryExW(DistLibrary(code).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        ASSERT_NE(nullptr, library) << code;
+        const BYTE* base = reinterpret_cast<const BYTE*>(library);
+        const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        EXPECT_EQ(0u, nt->OptionalHeader.AddressOfEntryPoint) << code;
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        if (imports.VirtualAddress && imports.Size) {
+            const IMAGE_IMPORT_DESCRIPTOR* first =
+                reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+            EXPECT_EQ(0u, first->Name) << code << L" imports a library";
+        }
+        FreeLibrary(library);
+    }
+}
+
 TEST_F(ResourceAccessTest, LookupsFallBackToTheDefault)
 {
     SetBase(m_host, MakeBase());

@@ -1,6 +1,7 @@
 // The test plug-ins themselves: every built library exports exactly its listed functions by
 // their plain names (and g_bIgnoreModule as data), and a plug-in can put messages on the bus
 // from a thread of its own.
+#include "bus/BusBuilders.h"
 #include "bus/BusTypes.h"
 #include "bus/PluginContract.h"
 #include "foundation/TextUtils.h"
@@ -107,4 +108,24 @@ TEST(TestPlugins, PluginPostsFromItsOwnThreadAndStopsItInBeforeClose)
     ASSERT_EQ(3u, seq.size());
     EXPECT_EQ(L"S0.Detach", seq[2]);
     EXPECT_EQ(0u, log.Calls().back().type) << "no thread left running at unload";
+}
+
+TEST(TestPlugins, SendBusToModuleCallsThePluginDirectly)
+{
+    testing_support::PluginCallLog log(L"tomodule");
+    HMODULE bare = LoadLibraryW((TreeFolder() + L"exports\\PluginSearch\\PluginBare.dll").c_str());
+    HMODULE zero = LoadLibraryW((TreeFolder() + L"zero\\PluginSearch\\PluginSearchSZ.dll").c_str());
+    HMODULE one = LoadLibraryW((TreeFolder() + L"main\\PluginSearch\\PluginSearchS0.dll").c_str());
+    ASSERT_TRUE(bare && zero && one);
+    log.Clear();
+    EXPECT_EQ(0u, SendBusToModule(bare, 5)) << "no DLL_PluginBusProcess";
+    EXPECT_EQ(0u, SendBusToModule(zero, 5)) << "its answer";
+    EXPECT_EQ(1u, SendBusToModule(one, 5));
+    auto calls = log.Calls();
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ(5u, calls[1].type);
+    const std::wstring head = L"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<data>\r\n <value keyword=\"Type\">5</value>\r\n";
+    EXPECT_EQ(head, std::wstring(calls[1].text).substr(0, head.size()));
+    for (HMODULE m : {bare, zero, one})
+        FreeLibrary(m);
 }
