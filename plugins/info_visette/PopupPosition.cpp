@@ -1,6 +1,7 @@
 #include "plugins/info_visette/PopupPosition.h"
 
 #include "foundation/Format.h"
+#include "foundation/MonitorAccess.h"
 
 DWORD g_dwMonitorCount = 1;
 DWORD g_dwUsedScreen = 0;
@@ -71,22 +72,11 @@ void CheckScaleFactor(DWORD* scaleIndex, DWORD* percent, DWORD* width)
 
 namespace {
 
-struct MonitorSearch {
-    DWORD wanted;
-    DWORD index;
-    RECT rect;
-    bool found;
-};
-
-BOOL CALLBACK FindMonitor(HMONITOR, HDC, LPRECT rect, LPARAM param)
+DWORD CountMonitors()
 {
-    MonitorSearch* s = reinterpret_cast<MonitorSearch*>(param);
-    if (s->index++ == s->wanted) {
-        s->rect = *rect;
-        s->found = true;
-        return FALSE;
-    }
-    return TRUE;
+    CMonitorAccess::Refresh();
+    int n = CMonitorAccess::GetMonitorCount();
+    return n > 0 ? static_cast<DWORD>(n) : 1;
 }
 
 }  // namespace
@@ -95,24 +85,23 @@ CMonitorPosition::CMonitorPosition()
 {
     g_dwUsedScreen = 0;
     g_dwPreferredMonitor = 0;
-    int n = GetSystemMetrics(SM_CMONITORS);
-    g_dwMonitorCount = n > 0 ? static_cast<DWORD>(n) : 1;
+    g_dwMonitorCount = CountMonitors();
 }
 
 CMonitorPosition::~CMonitorPosition() = default;
 
 void CMonitorPosition::UpdateMonitorRect()
 {
-    int n = GetSystemMetrics(SM_CMONITORS);
-    g_dwMonitorCount = n > 0 ? static_cast<DWORD>(n) : 1;
+    g_dwMonitorCount = CountMonitors();
     g_dwUsedScreen = g_dwPreferredMonitor < g_dwMonitorCount ? g_dwPreferredMonitor : 0;
-    MonitorSearch s = {g_dwUsedScreen, 0, {0, 0, 0, 0}, false};
-    EnumDisplayMonitors(nullptr, nullptr, FindMonitor, reinterpret_cast<LPARAM>(&s));
-    if (!s.found) {
-        // No monitor of that position (one went away): the primary screen.
-        s.rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT r = CMonitorAccess::GetMonitorRect(static_cast<int>(g_dwUsedScreen));
+    if (IsRectEmpty(&r))
+        r = CMonitorAccess::GetMonitorRect(0);
+    if (IsRectEmpty(&r)) {
+        // No monitor reported at all: the primary screen.
+        r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     }
-    g_rcUsedScreen = s.rect;
+    g_rcUsedScreen = r;
 }
 
 void CMonitorPosition::FillMonitorCombo(HWND combo)

@@ -5,11 +5,13 @@
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
 #include "foundation/TextUtils.h"
+#include "foundation/WindowSearch.h"
 #include "plugins/info_visette/Popup.h"
 #include "plugins/info_visette/PopupPosition.h"
 #include "plugins/info_visette/SettingsPage.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 HINSTANCE g_hInstance = nullptr;
 VisetteSettings g_Settings;
@@ -61,23 +63,6 @@ void SaveIgnoreModule()
         LogLine(0, L"Func.DoSaveSettings.Error.Write Settings ERROR!0");
 }
 
-struct HostSearch {
-    LONG_PTR marker;
-    HWND found;
-};
-
-BOOL CALLBACK FindMarkedWindow(HWND window, LPARAM param)
-{
-    HostSearch* s = reinterpret_cast<HostSearch*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && GetWindowLongPtrW(window, GWLP_USERDATA) == s->marker) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 void InitModuleState(HINSTANCE instance)
@@ -95,12 +80,10 @@ void InitModuleState(HINSTANCE instance)
 
 HWND FindHostWindow()
 {
-    const LONG_PTR markers[] = {HOST_WINDOW_MAGIC, 0x4578AD12, 0x4578AD13};
-    for (LONG_PTR marker : markers) {
-        HostSearch s = {marker, nullptr};
-        EnumWindows(FindMarkedWindow, reinterpret_cast<LPARAM>(&s));
-        if (s.found)
-            return s.found;
+    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
+        HWND found = FindOwnWindowByUserData(marker);
+        if (found)
+            return found;
     }
     return nullptr;
 }

@@ -1,6 +1,8 @@
 // Corner placement over monitor rectangles, with and without a taskbar on the monitor.
 #include "plugins/info_visette/PopupPosition.h"
 
+#include "foundation/Seams.h"
+
 #include <gtest/gtest.h>
 
 TEST(PopupPosition, CornersOfAMonitorWithItsTaskbar)
@@ -70,5 +72,50 @@ TEST(PopupPosition, UsedScreenFallsBackToTheFirstMonitor)
     MONITORINFO info = {sizeof(info)};
     GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
     EXPECT_EQ(info.rcMonitor.right - info.rcMonitor.left, g_rcUsedScreen.right - g_rcUsedScreen.left);
+    g_dwPreferredMonitor = 0;
+}
+
+namespace {
+
+const RECT kFakeMonitors[] = {{0, 0, 1920, 1080}, {-1280, -200, 0, 824}};
+
+BOOL WINAPI FakeEnumMonitors(HDC, LPCRECT, MONITORENUMPROC proc, LPARAM param)
+{
+    for (const RECT& r : kFakeMonitors) {
+        RECT copy = r;
+        if (!proc(nullptr, nullptr, &copy, param))
+            break;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+TEST(PopupPosition, PreferredMonitorChoosesItsRectangleAndTheCombo)
+{
+    auto real = g_pfnEnumDisplayMonitors;
+    g_pfnEnumDisplayMonitors = FakeEnumMonitors;
+    struct Case {
+        DWORD preferred, used;
+        RECT rect;
+    } cases[] = {{0, 0, kFakeMonitors[0]}, {1, 1, kFakeMonitors[1]}, {2, 0, kFakeMonitors[0]}};
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_POPUP, 0, 0, 80, 200, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, combo);
+    for (const Case& c : cases) {
+        g_dwPreferredMonitor = c.preferred;
+        g_MonitorPosition.UpdateMonitorRect();
+        EXPECT_EQ(2u, g_dwMonitorCount);
+        EXPECT_EQ(c.used, g_dwUsedScreen) << c.preferred;
+        EXPECT_TRUE(EqualRect(&c.rect, &g_rcUsedScreen)) << c.preferred;
+        g_MonitorPosition.FillMonitorCombo(combo);
+        EXPECT_EQ(2, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+        EXPECT_EQ(static_cast<LRESULT>(c.used), SendMessageW(combo, CB_GETCURSEL, 0, 0));
+        wchar_t text[8] = L"";
+        SendMessageW(combo, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(L"2", text);
+    }
+    DestroyWindow(combo);
+    g_pfnEnumDisplayMonitors = real;
     g_dwPreferredMonitor = 0;
 }
