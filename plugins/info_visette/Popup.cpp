@@ -98,7 +98,8 @@ void CalculatePosition(DWORD popupHeight)
     g_nPopupY = p.y;
 }
 
-void ShowTeaser()
+// True when the card is on the screen (shown now, or unchanged and still shown).
+bool ShowTeaser()
 {
     const QorResultRecord* r = g_CallStruct.Results;
     wchar_t key[_countof(g_szLastCompareKey)];
@@ -108,7 +109,7 @@ void ShowTeaser()
     // Unchanged data needs nothing new, but only while the card is still on the screen.
     if (wcscmp(key, g_szLastCompareKey) == 0 && g_hPopup && IsWindowVisible(g_hPopup)) {
         LogLine(3, L"Func.ShowTeaser.Info.No changes");
-        return;
+        return true;
     }
     CopyText(g_szLastCompareKey, _countof(g_szLastCompareKey), key);
     g_MonitorPosition.UpdateMonitorRect();
@@ -116,13 +117,12 @@ void ShowTeaser()
     if (!g_szPage[0]) {
         LogLine(0, L"Func.ShowTeaser.Error.No pagefile found (%s)", GetTemplatePath());
         g_szLastCompareKey[0] = L'\0';
-        g_dwRestLoopCount = 0;
-        return;
+        return false;
     }
     CopyText(g_szShownPage, _countof(g_szShownPage), g_szPage);
     CreateHTMLPopup();
     if (!g_hPopup)
-        return;
+        return false;
     RECT old = {0, 0, 0, 0};
     GetWindowRect(g_hPopup, &old);
     SetWindowPos(g_hPopup, nullptr, old.left, old.top, static_cast<int>(g_dwPopupWidth),
@@ -133,6 +133,7 @@ void ShowTeaser()
                  static_cast<int>(g_dwPopupHeight), SWP_SHOWWINDOW);
     LogLine(3, L"Func.ShowTeaser.Info.Shown at %d,%d size %u x %u", g_nPopupX, g_nPopupY,
             static_cast<unsigned>(g_dwPopupWidth), static_cast<unsigned>(g_dwPopupHeight));
+    return true;
 }
 
 bool StopRequested(DWORD milliseconds)
@@ -227,8 +228,9 @@ void DoInfo(const wchar_t* xml)
     LONG count = static_cast<LONG>(g_Settings.Duration);
     if (!g_Settings.UseDuration)
         count += 0xFFFFFF;
-    g_dwRestLoopCount = count;
-    ShowTeaser();
+    // The time counts from when the card is on the screen: creating the browser can take
+    // longer than the whole display time.
+    g_dwRestLoopCount = ShowTeaser() ? count : 0;
     LeaveCriticalSection(&g_csPopup);
 }
 

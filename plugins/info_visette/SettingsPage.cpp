@@ -3,6 +3,7 @@
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
+#include "foundation/HelpTools.h"
 #include "plugins/info_visette/PopupPosition.h"
 #include "plugins/info_visette/VisetteResource.h"
 #include "plugins/info_visette/VisetteState.h"
@@ -107,6 +108,9 @@ INT_PTR CALLBACK ConfigDlgProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_SIZE:
         DoAdjustControls(page);
+        return TRUE;
+    case WM_HELP:
+        ShowHelpContext(L"QUORLAN.CHM", kVisettePluginId);
         return TRUE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:

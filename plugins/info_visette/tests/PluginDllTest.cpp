@@ -278,7 +278,7 @@ TEST_F(VisetteDll, SettingsPageAppliesOnlyWhileOpen)
 
 TEST_F(VisetteDll, IncomingCallShowsTheCardUntilItsTimeIsUp)
 {
-    WriteSettings({{L"Duration", L"1"}, {L"UsedPosition", L"0"}});
+    WriteSettings({{L"Duration", L"2"}, {L"UsedPosition", L"0"}});
     Plugin p(DistPlugin());
     ASSERT_NE(nullptr, p.module);
     p.afterLoad();
@@ -303,7 +303,12 @@ TEST_F(VisetteDll, IncomingCallShowsTheCardUntilItsTimeIsUp)
     EXPECT_LE(r.bottom, info.rcMonitor.bottom - 20);
     EXPECT_GT(r.left, info.rcMonitor.left);
 
-    // Hidden after its second, by the display thread.
+    // The same data again while it is shown changes nothing.
+    EXPECT_EQ(1u, p.busProcess(QOR_BUSMSG_CALLEVENT, &received[0]));
+    EXPECT_TRUE(Logged(host, L"No changes") || PumpUntil([&] { return Logged(host, L"No changes"); }, 1000));
+    EXPECT_EQ(popup, FindPopup());
+
+    // Hidden after its two seconds, by the display thread.
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(popup); }, 6000));
     EXPECT_TRUE(Logged(host, L"Popup hidden"));
 
