@@ -302,3 +302,15 @@ BOOL IsInfoLoopThreadRunning()
 {
     return g_hInfoThread && WaitForSingleObject(g_hInfoThread, 0) == WAIT_TIMEOUT;
 }
+
+void AbandonInfoLoopThread()
+{
+    if (!g_hInfoThread)
+        return;
+    g_dwInitThID = 0;
+    TerminateThread(g_hInfoThread, 1);
+    CloseHandle(g_hInfoThread);
+    CloseHandle(g_hStopEvent);
+    g_hInfoThread = nullptr;
+    g_hStopEvent = nullptr;
+}

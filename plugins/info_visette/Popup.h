@@ -17,6 +17,9 @@ const wchar_t* GetTemplatePath();
 BOOL StartInfoLoopThread();
 void StopInfoLoopThread();
 BOOL IsInfoLoopThreadRunning();
+// At unload without a stop: the thread cannot end under the loader lock, and its code is
+// about to go away, so it is ended here.
+void AbandonInfoLoopThread();
 
 // Forgets the last page and call, so the next "OnReceived" starts over.
 void ResetPopupState();

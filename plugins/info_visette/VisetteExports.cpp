@@ -19,9 +19,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         g_hWndParent = FindHostWindow();
         DoReadSettings();
     } else if (reason == DLL_PROCESS_DETACH && !reserved && IsInfoLoopThreadRunning()) {
-        // Unloaded without DLL_PluginBeforeClose: the thread cannot end normally under the
-        // loader lock, and its code is about to go away.
+        // Unloaded without DLL_PluginBeforeClose (a host fault): better an ended thread than
+        // one that wakes up in unmapped code.
         LogLine(0, L"Func.DllMain.Error.Unloaded while the display thread runs");
+        AbandonInfoLoopThread();
     }
     return TRUE;
 }

@@ -343,3 +343,17 @@ TEST_F(VisetteDll, WithoutTimeLimitTheCardStaysUntilClosed)
     EXPECT_EQ(nullptr, FindPopup());
     p.beforeClose();
 }
+
+TEST_F(VisetteDll, UnloadWithoutStopLeavesNoThreadBehind)
+{
+    WriteSettings({});
+    HMODULE module = LoadLibraryW(DistPlugin().c_str());
+    ASSERT_NE(nullptr, module);
+    auto afterLoad = reinterpret_cast<PFN_DLL_PluginAfterLoad>(GetProcAddress(module, "DLL_PluginAfterLoad"));
+    ASSERT_NE(nullptr, afterLoad);
+    afterLoad();
+    EXPECT_TRUE(FreeLibrary(module));
+    // The display thread wakes every 10 ms; had it survived, it would have crashed by now.
+    PumpFor(300);
+    SUCCEED();
+}
