@@ -1,0 +1,3 @@
+# The host program end to end under Wine, with the recording test plug-ins.
+orvix_add_test(host_program_test SOURCES tests/HostProgramTest.cpp LIBS host foundation)
+add_dependencies(host_program_test OrvixTelvane test_plugins)
