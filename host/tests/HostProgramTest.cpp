@@ -316,6 +316,16 @@ TEST(HostProgram, MessagesFromOtherPrograms)
     std::wstring longText = BusText(17, {{L"Extra", std::wstring(20000, L'x')}});
     SetText(window, longText, 0);
     EXPECT_TRUE(WaitForCall(log, L"S0", L"BusProcess", 17));
+
+    // Pointers of another process and addresses to call: checked and dropped, the host lives.
+    for (UINT message : {0x47Fu, 0x479u, 0x485u})
+        for (LPARAM pointer : {LPARAM(0), LPARAM(0x12345678), LPARAM(0x7FFE0000)})
+            PostMessageW(window, message, 17, pointer);
+    PostMessageW(window, 0x484, 0, reinterpret_cast<LPARAM>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess")));
+    log.Clear();
+    EXPECT_EQ(0, SetText(window, BusText(11, {{L"State", L"4"}}), 1));
+    EXPECT_EQ(L"PAUSED", ReportValue(L"ProgramStatus", L"Status"));
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
     EndHost(host, window, first);
 }
 
