@@ -69,6 +69,10 @@ public:
     {
         m_folder = testing_support::MakeTempFolder(L"hostprogram");
         CopyFileW((testing_support::DistFolder() + L"OrvixTelvane.exe").c_str(), Exe().c_str(), FALSE);
+        CreateDirectoryW((m_folder + L"\\Resource").c_str(), nullptr);
+        for (const wchar_t* language : {L"De", L"En"})
+            CopyFolderFiles(testing_support::DistFolder() + L"Resource\\" + language,
+                            m_folder + L"\\Resource\\" + language, L"*.DLL");
         std::wstring source = testing_support::ProgramFolder() + L"..\\testtree\\" + tree;
         for (const wchar_t* category : kCategories)
             CopyFolderFiles(source + L"\\" + category, m_folder + L"\\" + category, L"*.dll");
@@ -363,6 +367,78 @@ TEST(HostProgram, MonitorThreadServesRestartRequest)
     UnmapViewOfFile(const_cast<DWORD*>(block));
     CloseHandle(mapping);
     EndHost(host, window, first);
+}
+
+// Top-level dialogs of the process with that title.
+std::vector<HWND> ProcessDialogs(DWORD pid, const wchar_t* title)
+{
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", title)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid)
+            found.push_back(window);
+    }
+    return found;
+}
+
+std::vector<HWND> WaitDialogs(DWORD pid, const wchar_t* title)
+{
+    for (int i = 0; i < 100; ++i) {
+        std::vector<HWND> found = ProcessDialogs(pid, title);
+        if (!found.empty())
+            return found;
+        Sleep(100);
+    }
+    return {};
+}
+
+// The tray menu's commands as the menu sends them: the about box, and the end question that
+// is asked once however often the command comes.
+TEST(HostProgram, AboutBoxAndEndQuestion)
+{
+    PluginCallLog log(L"hostmenu");
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    std::vector<HWND> about = WaitDialogs(pid, L"Program information");
+    ASSERT_EQ(1u, about.size());
+    wchar_t product[128] = L"";
+    GetDlgItemTextW(about[0], 1013, product, _countof(product));
+    EXPECT_STREQ(L"Orvix Telvane", product);
+    // A second info command brings the open box to the front instead of opening another.
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    Sleep(500);
+    EXPECT_EQ(1u, ProcessDialogs(pid, L"Program information").size());
+    PostMessageW(about[0], WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 50 && !ProcessDialogs(pid, L"Program information").empty(); ++i)
+        Sleep(100);
+    EXPECT_TRUE(ProcessDialogs(pid, L"Program information").empty());
+
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    std::vector<HWND> question = WaitDialogs(pid, L"Program end");
+    ASSERT_EQ(1u, question.size());
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    Sleep(500);
+    EXPECT_EQ(1u, ProcessDialogs(pid, L"Program end").size());
+    // Cancel keeps the host running; OK on a new question ends it.
+    PostMessageW(question[0], WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 50 && !ProcessDialogs(pid, L"Program end").empty(); ++i)
+        Sleep(100);
+    EXPECT_TRUE(ProcessDialogs(pid, L"Program end").empty());
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    question = WaitDialogs(pid, L"Program end");
+    ASSERT_EQ(1u, question.size());
+    PostMessageW(question[0], WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, host.WaitExit(first));
+    EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
 }
 
 TEST(HostProgram, CrashingPluginWritesDump)
