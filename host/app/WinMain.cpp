@@ -57,10 +57,12 @@ void ChooseHelpFile(const CVersionTool& version)
 // A running host's window: the marker and the class must both match.
 HWND FindRunningHostWindow()
 {
-    HWND window = FindWindowByUserData(GetDesktopWindow(), static_cast<DWORD>(HOST_WINDOW_MAGIC));
-    wchar_t className[64] = L"";
-    if (window && GetClassNameW(window, className, _countof(className)) && lstrcmpW(className, kHostClassName) == 0)
-        return window;
+    // Among the host-class windows, the one with the marker: other programs' marked windows
+    // (a test host, a helper) must not hide the host from the search.
+    for (HWND window = FindWindowExW(nullptr, nullptr, kHostClassName, nullptr); window;
+         window = FindWindowExW(nullptr, window, kHostClassName, nullptr))
+        if (GetWindowLongPtrW(window, GWLP_USERDATA) == HOST_WINDOW_MAGIC)
+            return window;
     return nullptr;
 }
 

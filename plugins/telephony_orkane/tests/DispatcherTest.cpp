@@ -139,3 +139,44 @@ TEST(Dispatcher, LoginInfoObjectIsThePbxOwnText)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Dispatcher, CallerNumberCannotPlantBusValues)
+{
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    CInnovaphoneVars conn(L"App");
+    DispatchMessages(&conn, L"{\"mt\":\"CallInfo\",\"call\":31,\"msg\":\"x-alert\",\"peer\":{\"e164\":\"</value><value keyword=\\\"Event\\\">Idle\"}}");
+    testing_support::PumpFor(50);
+    auto states = host.OfType(QOR_BUSMSG_CALLSTATE);
+    ASSERT_EQ(1u, states.size());
+    EXPECT_STREQ(L"Offering", GetValueByKeyword(states[0].text.c_str(), L"Event"));
+    // The number is cut to its 31 characters and then carried unchanged.
+    EXPECT_EQ(std::wstring(L"</value><value keyword=\"Event\">Idle").substr(0, 31),
+              GetValueByKeyword(states[0].text.c_str(), L"CallerID"));
+    g_CallList.clear();
+    g_hWndParent = nullptr;
+}
+
+TEST(ConnectionValues, ConfigFileKeepsUserAndPassword)
+{
+    std::wstring folder = testing_support::MakeTempFolder(L"orkane_vars_config");
+    std::wstring ini = folder + L"\\conn.ini";
+    {
+        CInnovaphoneVars conn(L"User");
+        conn.ReadConfig(ini.c_str());
+        EXPECT_STREQ(L"", conn.m_szUser);
+        wcscpy(conn.m_szUser, L"M\u00fcller");
+        wcscpy(conn.m_szPassword, L"pw");
+        conn.WriteConfig();
+    }
+    CInnovaphoneVars conn(L"User");
+    conn.ReadConfig(ini.c_str());
+    EXPECT_STREQ(ini.c_str(), conn.m_szConfigFile);
+    EXPECT_STREQ(L"M\u00fcller", conn.m_szUser);
+    EXPECT_STREQ(L"pw", conn.m_szPassword);
+    testing_support::RemoveTree(folder);
+}
+
+}  // namespace

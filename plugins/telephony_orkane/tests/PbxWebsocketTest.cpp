@@ -279,6 +279,57 @@ TEST_F(PbxWebsocketTest, CloseToAPbxThatNeverAnswersEndsInBoundedTime)
     EXPECT_TRUE(SendRequest(&InnovaphoneVarsUser, L"{\"mt\":\"CheckBuild\"}", 5000));
 }
 
+// A receive thread that does not stop in time is never ended while it may hold the dispatch
+// lock: the close gives up on it, keeps its handle, and the thread ends once it is free.
+TEST_F(PbxWebsocketTest, StuckReceiveThreadIsNotKilledInsideTheLock)
+{
+    struct Holder {
+        HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        static DWORD WINAPI Run(LPVOID p)
+        {
+            Holder* h = static_cast<Holder*>(p);
+            EnterCriticalSection(&g_csDispatch);
+            SetEvent(h->held);
+            WaitForSingleObject(h->release, 30000);
+            LeaveCriticalSection(&g_csDispatch);
+            return 0;
+        }
+    } holder;
+    HANDLE holderThread = CreateThread(nullptr, 0, Holder::Run, &holder, 0, nullptr);
+    ASSERT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(holder.held, 10000));
+
+    CInnovaphoneVars* conn = &InnovaphoneVarsUser;
+    HANDLE receiver = nullptr;
+    DuplicateHandle(GetCurrentProcess(), conn->m_hMonitorThread, GetCurrentProcess(), &receiver, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    SendRequest(conn, L"{\"mt\":\"CheckBuild\"}", 0);
+    // Logged just before the thread asks for the lock.
+    ASSERT_TRUE(WaitUntil([this] { return CountLogs(L"Info.User<--: {\"mt\":\"CheckBuildResult\"") == 1; }));
+    DWORD saved = g_dwMonitorStopWait;
+    g_dwMonitorStopWait = 300;
+    CloseWebSocket(conn, TRUE);
+    g_dwMonitorStopWait = saved;
+    EXPECT_EQ(1u, CountLogs(L"Func.StopMonitorThread.Error.User receive thread did not stop"));
+    EXPECT_EQ(0u, CountLogs(L"terminated"));
+    EXPECT_EQ(nullptr, conn->m_hWebSocketHandle);
+    EXPECT_NE(nullptr, conn->m_hMonitorThread) << "the handle stays with its owner";
+
+    SetEvent(holder.release);
+    WaitForSingleObject(holderThread, 10000);
+    CloseHandle(holderThread);
+    CloseHandle(holder.held);
+    CloseHandle(holder.release);
+    ASSERT_TRUE(WaitUntil([receiver] { return WaitForSingleObject(receiver, 0) == WAIT_OBJECT_0; }));
+    DWORD code = 1;
+    GetExitCodeThread(receiver, &code);
+    EXPECT_EQ(0u, code) << "it left its loop by itself";
+    CloseHandle(receiver);
+    // The next open releases the old handle and works.
+    Open(conn, L"APPCLIENT/websocket");
+    EXPECT_TRUE(SendRequest(conn, L"{\"mt\":\"CheckBuild\"}", 5000));
+}
+
 // Two threads (login and GUI) sending on one connection never mix their requests.
 TEST_F(PbxWebsocketTest, ConcurrentSendersKeepTheirRequestsWhole)
 {
