@@ -149,10 +149,10 @@ private:
     std::vector<PROCESS_INFORMATION> m_processes;
 };
 
-LRESULT SetText(HWND window, const std::wstring& text, WPARAM send = 0)
+LRESULT SetText(HWND window, const std::wstring& text, WPARAM send = 0, UINT flags = SMTO_BLOCK)
 {
     DWORD_PTR result = 12345;
-    SendMessageTimeoutW(window, WM_SETTEXT, send, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 20000, &result);
+    SendMessageTimeoutW(window, WM_SETTEXT, send, reinterpret_cast<LPARAM>(text.c_str()), flags, 20000, &result);
     return static_cast<LRESULT>(result);
 }
 
@@ -320,6 +320,23 @@ TEST(HostProgram, MessagesFromOtherPrograms)
     std::wstring longText = BusText(17, {{L"Extra", std::wstring(20000, L'x')}});
     SetText(window, longText, 0);
     EXPECT_TRUE(WaitForCall(log, L"S0", L"BusProcess", 17));
+
+    // Type 19 sends a window of another program the host's icon. The call is bounded: this
+    // thread takes no sent messages while it waits for the host, and the host still answers.
+    // (Whether the icon shows is not checked: Wine does not carry an icon handle of one
+    // process into another's window.)
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"HostProgramTestIconTarget";
+    RegisterClassW(&wc);
+    HWND target = CreateWindowW(wc.lpszClassName, L"icon target", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, target);
+    const std::wstring setIcon = BusText(19, {{L"Window", std::to_wstring(reinterpret_cast<UINT_PTR>(target))}});
+    EXPECT_EQ(0, SetText(window, setIcon, 1, SMTO_BLOCK));
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
+    DestroyWindow(target);
 
     // Pointers of another process and addresses to call: checked and dropped, the host lives.
     for (UINT message : {0x47Fu, 0x479u, 0x485u})
