@@ -13,6 +13,7 @@
 #include "foundation/WindowTools.h"
 #include "host/InfoIcon.h"
 #include "host/SharedMemName.h"
+#include "host/TrayCheck.h"
 #include "host/app/ConfigDialog.h"
 #include "host/app/HostGlobals.h"
 #include "host/app/ServiceMode.h"
@@ -172,11 +173,8 @@ void RequestProgramEnd(BOOL switchIconOff)
 
 void CheckTrayIcon()
 {
-    if (g_bServiceMode || !g_InfoIcon.IsEnabled())
-        return;
-    if (g_InfoIcon.GetIconRect() == 0)
-        g_InfoIcon.Show(FALSE);
-    g_InfoIcon.Update();
+    if (!g_bServiceMode)
+        CheckTrayIconPresent(g_InfoIcon);
 }
 
 void CreateSharedMemory()

@@ -18,11 +18,13 @@
 #include "foundation/VersionTool.h"
 #include "foundation/WindowSearch.h"
 #include "host/CommandLine.h"
+#include "host/InfoIcon.h"
 #include "host/app/HostGlobals.h"
 #include "host/app/HostUi.h"
 #include "host/app/MainConfig.h"
 #include "host/app/ServiceMode.h"
 #include "host/app/ServiceWindow.h"
+#include "resources/host/HostResource.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -149,6 +151,7 @@ int HostMain(HINSTANCE instance, const wchar_t* commandLine)
     PrepareStatusReport();
     LoadMainConfig();
     g_ResourceAccess.Init();
+    g_InfoIcon.LoadMenuResource(instance, IDM_TRAY_MENU);
     BuildTrayMenu();
 
     HostCommandLine parsed;

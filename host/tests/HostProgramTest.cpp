@@ -69,6 +69,10 @@ public:
     {
         m_folder = testing_support::MakeTempFolder(L"hostprogram");
         CopyFileW((testing_support::DistFolder() + L"OrvixTelvane.exe").c_str(), Exe().c_str(), FALSE);
+        CreateDirectoryW((m_folder + L"\\Resource").c_str(), nullptr);
+        for (const wchar_t* language : {L"De", L"En"})
+            CopyFolderFiles(testing_support::DistFolder() + L"Resource\\" + language,
+                            m_folder + L"\\Resource\\" + language, L"*.DLL");
         std::wstring source = testing_support::ProgramFolder() + L"..\\testtree\\" + tree;
         for (const wchar_t* category : kCategories)
             CopyFolderFiles(source + L"\\" + category, m_folder + L"\\" + category, L"*.dll");
@@ -145,10 +149,10 @@ private:
     std::vector<PROCESS_INFORMATION> m_processes;
 };
 
-LRESULT SetText(HWND window, const std::wstring& text, WPARAM send = 0)
+LRESULT SetText(HWND window, const std::wstring& text, WPARAM send = 0, UINT flags = SMTO_BLOCK)
 {
     DWORD_PTR result = 12345;
-    SendMessageTimeoutW(window, WM_SETTEXT, send, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 20000, &result);
+    SendMessageTimeoutW(window, WM_SETTEXT, send, reinterpret_cast<LPARAM>(text.c_str()), flags, 20000, &result);
     return static_cast<LRESULT>(result);
 }
 
@@ -316,6 +320,33 @@ TEST(HostProgram, MessagesFromOtherPrograms)
     std::wstring longText = BusText(17, {{L"Extra", std::wstring(20000, L'x')}});
     SetText(window, longText, 0);
     EXPECT_TRUE(WaitForCall(log, L"S0", L"BusProcess", 17));
+
+    // Type 19 sends a window of another program the host's icon. The call is bounded: this
+    // thread takes no sent messages while it waits for the host, and the host still answers.
+    // (Whether the icon shows is not checked: Wine does not carry an icon handle of one
+    // process into another's window.)
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"HostProgramTestIconTarget";
+    RegisterClassW(&wc);
+    HWND target = CreateWindowW(wc.lpszClassName, L"icon target", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, target);
+    const std::wstring setIcon = BusText(19, {{L"Window", std::to_wstring(reinterpret_cast<UINT_PTR>(target))}});
+    EXPECT_EQ(0, SetText(window, setIcon, 1, SMTO_BLOCK));
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
+    DestroyWindow(target);
+
+    // Pointers of another process and addresses to call: checked and dropped, the host lives.
+    for (UINT message : {0x47Fu, 0x479u, 0x485u})
+        for (LPARAM pointer : {LPARAM(0), LPARAM(0x12345678), LPARAM(0x7FFE0000)})
+            PostMessageW(window, message, 17, pointer);
+    PostMessageW(window, 0x484, 0, reinterpret_cast<LPARAM>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess")));
+    log.Clear();
+    EXPECT_EQ(0, SetText(window, BusText(11, {{L"State", L"4"}}), 1));
+    EXPECT_EQ(L"PAUSED", ReportValue(L"ProgramStatus", L"Status"));
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
     EndHost(host, window, first);
 }
 
@@ -353,6 +384,78 @@ TEST(HostProgram, MonitorThreadServesRestartRequest)
     UnmapViewOfFile(const_cast<DWORD*>(block));
     CloseHandle(mapping);
     EndHost(host, window, first);
+}
+
+// Top-level dialogs of the process with that title.
+std::vector<HWND> ProcessDialogs(DWORD pid, const wchar_t* title)
+{
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"#32770", title)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid)
+            found.push_back(window);
+    }
+    return found;
+}
+
+std::vector<HWND> WaitDialogs(DWORD pid, const wchar_t* title)
+{
+    for (int i = 0; i < 100; ++i) {
+        std::vector<HWND> found = ProcessDialogs(pid, title);
+        if (!found.empty())
+            return found;
+        Sleep(100);
+    }
+    return {};
+}
+
+// The tray menu's commands as the menu sends them: the about box, and the end question that
+// is asked once however often the command comes.
+TEST(HostProgram, AboutBoxAndEndQuestion)
+{
+    PluginCallLog log(L"hostmenu");
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    std::vector<HWND> about = WaitDialogs(pid, L"Program information");
+    ASSERT_EQ(1u, about.size());
+    wchar_t product[128] = L"";
+    GetDlgItemTextW(about[0], 1013, product, _countof(product));
+    EXPECT_STREQ(L"Orvix Telvane", product);
+    // A second info command brings the open box to the front instead of opening another.
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    Sleep(500);
+    EXPECT_EQ(1u, ProcessDialogs(pid, L"Program information").size());
+    PostMessageW(about[0], WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 50 && !ProcessDialogs(pid, L"Program information").empty(); ++i)
+        Sleep(100);
+    EXPECT_TRUE(ProcessDialogs(pid, L"Program information").empty());
+
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    std::vector<HWND> question = WaitDialogs(pid, L"Program end");
+    ASSERT_EQ(1u, question.size());
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    Sleep(500);
+    EXPECT_EQ(1u, ProcessDialogs(pid, L"Program end").size());
+    // Cancel keeps the host running; OK on a new question ends it.
+    PostMessageW(question[0], WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 50 && !ProcessDialogs(pid, L"Program end").empty(); ++i)
+        Sleep(100);
+    EXPECT_TRUE(ProcessDialogs(pid, L"Program end").empty());
+    EXPECT_EQ(STILL_ACTIVE, host.WaitExit(first, 0));
+    PostMessageW(window, WM_COMMAND, 11007, 0);
+    question = WaitDialogs(pid, L"Program end");
+    ASSERT_EQ(1u, question.size());
+    PostMessageW(question[0], WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, host.WaitExit(first));
+    EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
 }
 
 TEST(HostProgram, CrashingPluginWritesDump)
