@@ -3,6 +3,7 @@
 // another.
 #pragma once
 
+#include "bus/CommonBusTypes.h"  // the scheme values g_dwSchemeIndex, g_szUsedFont, g_szUsedLanguage
 #include <windows.h>
 
 class CServiceWindow;
@@ -25,9 +26,6 @@ extern volatile DWORD g_bServiceRunning;
 extern DWORD g_bWakeUpPending;
 extern DWORD g_bEndQuestionOpen;
 extern wchar_t g_szLastError[255];
-extern DWORD g_dwSchemeIndex;
-extern wchar_t g_szUsedFont[128];
-extern wchar_t g_szUsedLanguage[32];
 extern CServiceWindow* g_pServiceWindow;
 
 // The monitor thread: its id (0 tells it to end), its handle (owned by the shutdown) and the
