@@ -6,7 +6,13 @@ void CheckTrayIconPresent(CTrayIcon& icon)
 {
     if (!icon.IsEnabled())
         return;
-    if (icon.GetIconRect() == 0)
+    LONG rect = icon.GetIconRect();
+    if (rect == 0) {
         icon.Show(FALSE);
-    icon.Update();
+        icon.Update();
+    } else if (!icon.Update() && rect < 0) {
+        // The shell cannot locate icons: a refresh it refuses is the sign of a lost icon.
+        icon.Show(FALSE);
+        icon.Update();
+    }
 }

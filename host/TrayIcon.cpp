@@ -77,14 +77,15 @@ void CTrayIcon::Show(BOOL show)
     m_bShown = show ? TRUE : FALSE;
 }
 
-void CTrayIcon::Update()
+BOOL CTrayIcon::Update()
 {
     if (!m_bEnabled)
-        return;
+        return FALSE;
     m_nid.cbSize = sizeof(NOTIFYICONDATAW);
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    g_pfnShell_NotifyIconW(m_bShown ? NIM_MODIFY : NIM_ADD, &m_nid);
+    BOOL done = g_pfnShell_NotifyIconW(m_bShown ? NIM_MODIFY : NIM_ADD, &m_nid);
     m_bShown = TRUE;
+    return done;
 }
 
 void CTrayIcon::SetTip(const wchar_t* format, ...)
@@ -109,7 +110,10 @@ LONG CTrayIcon::GetIconRect()
     id.hWnd = m_nid.hWnd;
     id.uID = m_nid.uID;
     RECT rect = {};
-    if (FAILED(g_pfnShell_NotifyIconGetRect(&id, &rect)))
+    HRESULT hr = g_pfnShell_NotifyIconGetRect(&id, &rect);
+    if (hr == E_NOTIMPL)
+        return -1;
+    if (FAILED(hr))
         return 0;
     return rect.right + rect.bottom;
 }

@@ -20,12 +20,13 @@ public:
     // 0 and 1 pick their icons, anything else the icon for state 2; then shows the icon.
     void SetState(int state);
     void Show(BOOL show);
-    // Adds the icon when it is not shown, else modifies it.
-    void Update();
+    // Adds the icon when it is not shown, else modifies it; the shell's answer.
+    BOOL Update();
     void SetTip(const wchar_t* format, ...);
     const wchar_t* GetTip() const { return m_nid.szTip; }
     void ShowPopupMenu();
-    // Right plus bottom edge of the icon's screen rectangle; 0 when the shell does not know it.
+    // Right plus bottom edge of the icon's screen rectangle; 0 when the shell does not know it,
+    // -1 when the shell cannot tell (it has no way to locate icons).
     LONG GetIconRect();
     HICON GetCurrentIcon() const { return m_nid.hIcon; }
 

@@ -10,15 +10,19 @@ namespace {
 
 std::vector<DWORD> g_messages;
 bool g_shellKnowsIcon = true;
+bool g_shellCannotLocate = false;
+bool g_modifyFails = false;
 
 BOOL WINAPI RecordShell(DWORD message, PNOTIFYICONDATAW)
 {
     g_messages.push_back(message);
-    return TRUE;
+    return !(message == NIM_MODIFY && g_modifyFails);
 }
 
 HRESULT WINAPI IconRect(const NOTIFYICONIDENTIFIER*, RECT* rect)
 {
+    if (g_shellCannotLocate)
+        return E_NOTIMPL;
     if (!g_shellKnowsIcon)
         return E_FAIL;
     *rect = {100, 1000, 116, 1016};
@@ -31,6 +35,8 @@ protected:
     {
         g_messages.clear();
         g_shellKnowsIcon = true;
+        g_shellCannotLocate = false;
+        g_modifyFails = false;
         m_shell = g_pfnShell_NotifyIconW;
         m_rect = g_pfnShell_NotifyIconGetRect;
         g_pfnShell_NotifyIconW = RecordShell;
@@ -64,6 +70,21 @@ TEST_F(TrayCheck, LostIconComesBack)
     g_shellKnowsIcon = false;
     CheckTrayIconPresent(m_icon);
     EXPECT_EQ((std::vector<DWORD>{NIM_DELETE, NIM_ADD}), g_messages);
+    EXPECT_TRUE(m_icon.IsShown());
+}
+
+TEST_F(TrayCheck, ShellThatCannotLocateIconsIsNotAskedToReAddEveryCycle)
+{
+    // Wine's shell answers E_NOTIMPL: the icon is refreshed, not deleted and added again.
+    g_shellCannotLocate = true;
+    CheckTrayIconPresent(m_icon);
+    CheckTrayIconPresent(m_icon);
+    EXPECT_EQ((std::vector<DWORD>{NIM_MODIFY, NIM_MODIFY}), g_messages);
+    // A refresh the shell refuses means the icon is gone: it comes back.
+    g_messages.clear();
+    g_modifyFails = true;
+    CheckTrayIconPresent(m_icon);
+    EXPECT_EQ((std::vector<DWORD>{NIM_MODIFY, NIM_DELETE, NIM_ADD}), g_messages);
     EXPECT_TRUE(m_icon.IsShown());
 }
 

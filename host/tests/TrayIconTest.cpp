@@ -80,7 +80,8 @@ TEST_F(TrayIconStates, UnknownIconHasNoRectangle)
 {
     CTrayIcon icon;
     icon.Create(nullptr, m_window, 0x469, 2311, 0, 0, 0);
-    EXPECT_EQ(0, icon.GetIconRect()) << "the shell under test knows no rectangle";
+    // Never added: the shell knows no rectangle (0), or cannot locate icons at all (-1, Wine).
+    EXPECT_LE(icon.GetIconRect(), 0);
 }
 
 TEST(TrayIconShell, RealNotificationAreaAcceptsAddModifyDelete)
