@@ -246,6 +246,11 @@ int DeleteRegisteredSubkeys(HKEY root, const wchar_t* path, const wchar_t* value
            DeleteMatchingIn(KEY_WOW64_64KEY, root, path, valueName, valueText, highestVersion);
 }
 
+int IsTapiTelephonyPluginLoaded()
+{
+    return GetModuleHandleW(L"PluginTelephonyTapi.dll") ? 1 : 0;
+}
+
 void RememberStartTime()
 {
     g_pfnGetLocalTime(&g_startTime);

@@ -24,5 +24,8 @@ void InstallActPlugin();
 // DWORD "Version" is nonzero and below it. Returns the number deleted.
 int DeleteRegisteredSubkeys(HKEY root, const wchar_t* path, const wchar_t* valueName, const wchar_t* valueText,
                             DWORD highestVersion);
+// 1 when the TAPI telephony plug-in of the maker's other product ("PluginTelephonyTapi.dll")
+// is loaded in this process, so the two never drive one phone at once.
+int IsTapiTelephonyPluginLoaded();
 void RememberStartTime();
 void ShowStartTime(HWND dialog, int itemId);

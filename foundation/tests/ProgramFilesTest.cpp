@@ -142,3 +142,8 @@ TEST(StartTime, ShownInADialogItem)
     EXPECT_EQ(L'/', text[4]);
     DestroyWindow(parent);
 }
+
+TEST(OtherProduct, TapiPluginIsNotLoadedHere)
+{
+    EXPECT_EQ(0, IsTapiTelephonyPluginLoaded());
+}
