@@ -143,7 +143,17 @@ TEST(StartTime, ShownInADialogItem)
     DestroyWindow(parent);
 }
 
-TEST(OtherProduct, TapiPluginIsNotLoadedHere)
+TEST(OtherProduct, TapiPluginIsSeenOnlyWhenLoaded)
 {
     EXPECT_EQ(0, IsTapiTelephonyPluginLoaded());
+    // Any library under that file name stands in for the other product's plug-in.
+    std::wstring folder = MakeTempFolder(L"tapiplugin");
+    std::wstring copy = folder + L"PluginTelephonyTapi.dll";
+    ASSERT_TRUE(CopyFileW(L"C:\\windows\\system32\\version.dll", copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(nullptr, module);
+    EXPECT_EQ(1, IsTapiTelephonyPluginLoaded());
+    FreeLibrary(module);
+    EXPECT_EQ(0, IsTapiTelephonyPluginLoaded());
+    RemoveTree(folder);
 }
