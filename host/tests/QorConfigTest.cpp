@@ -432,3 +432,69 @@ TEST_F(ConfigDialog, KeyUpMovesTheFocusRound)
     MSG other = {GetConfigTree(), WM_KEYUP, 'A', 0};
     EXPECT_FALSE(HandleConfigKeyUp(&other));
 }
+
+namespace {
+
+// The window's screen area as a 24-bit BMP file.
+bool SaveWindowBitmap(HWND window, const std::wstring& path)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info = {sizeof(info), w, h, 1, 24, BI_RGB};
+    const int rowBytes = (w * 3 + 3) & ~3;
+    std::vector<BYTE> pixels(static_cast<size_t>(rowBytes) * h);
+    int lines = GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (lines != h)
+        return false;
+    BITMAPFILEHEADER file = {0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
+                             DWORD(sizeof(BITMAPFILEHEADER) + sizeof(info))};
+    std::vector<BYTE> bytes(reinterpret_cast<BYTE*>(&file), reinterpret_cast<BYTE*>(&file) + sizeof(file));
+    bytes.insert(bytes.end(), reinterpret_cast<BYTE*>(&info), reinterpret_cast<BYTE*>(&info) + sizeof(info));
+    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    testing_support::WriteFileBytes(path, bytes.data(), bytes.size());
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+// Pictures of the dialog for the documentation (docs/make_config_screenshots.sh turns them
+// into docs/SettingsDialog_<language>.png); the test checks the texts they show.
+TEST_F(ConfigDialog, ScreenshotInBothLanguages)
+{
+    const struct {
+        const wchar_t* code;
+        const wchar_t* title;
+        const wchar_t* moduleInfo;
+    } languages[] = {
+        {L"En", L"Orvix Telvane - Settings", L"Module info"},
+        {L"De", L"Orvix Telvane - Einstellungen", L"Modulinfo"},
+    };
+    for (const auto& l : languages) {
+        CResourceAccess language;
+        wcscpy(language.m_szPath, testing_support::DistFolder().c_str());
+        ASSERT_EQ(1, language.LoadResourceDll(l.code));
+        Use(&language);
+        ShowConfig(0);
+        HWND dialog = GetConfigDialog();
+        ASSERT_NE(nullptr, dialog);
+        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        testing_support::PumpFor(300);
+        wchar_t title[128] = L"";
+        GetWindowTextW(dialog, title, _countof(title));
+        EXPECT_STREQ(l.title, title);
+        EXPECT_EQ(l.moduleInfo, Selected());
+        EXPECT_TRUE(SaveWindowBitmap(dialog, testing_support::ProgramFolder() + L"SettingsDialog_" + l.code + L".bmp"));
+        CloseConfig();
+        Use(nullptr);
+    }
+}
