@@ -1,6 +1,7 @@
 #include "foundation/ServiceTools.h"
 
 #include "foundation/Format.h"
+#include "foundation/RegTool.h"
 #include "foundation/TextUtils.h"
 
 #include <cwchar>
@@ -186,19 +187,15 @@ const wchar_t* GetServiceImagePath(const wchar_t* name)
         return t_imagePath;
     wchar_t keyPath[256];
     FormatW(keyPath, _countof(keyPath), L"SYSTEM\\CurrentControlSet\\Services\\%s", name);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    CRegTool reg;
+    if (reg.OpenExistingKey(HKEY_LOCAL_MACHINE, keyPath) != ERROR_SUCCESS)
         return t_imagePath;
     wchar_t value[kPathChars + 1] = L"";
-    DWORD type = 0;
-    DWORD bytes = sizeof(value) - sizeof(wchar_t);
-    LONG rc = RegQueryValueExW(key, L"ImagePath", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (reg.ReadString(L"ImagePath", value, _countof(value), nullptr) == REGREAD_MISSING)
         return t_imagePath;
-    value[bytes / sizeof(wchar_t)] = L'\0';
+    // The service manager stores ImagePath as an expandable text.
     wchar_t expanded[kPathChars + 1] = L"";
-    if (type == REG_EXPAND_SZ && ExpandEnvironmentStringsW(value, expanded, _countof(expanded)) - 1 < _countof(expanded))
+    if (wcschr(value, L'%') && ExpandEnvironmentStringsW(value, expanded, _countof(expanded)) - 1 < _countof(expanded))
         CopyText(value, _countof(value), expanded);
     // A quoted program path may be followed by arguments: only the quoted part is the path.
     // The stored path is reported even when the file is gone, so that a stale entry is never

@@ -5,6 +5,7 @@
 #include "plugin_support/NumberAreaData.h"
 #include "plugin_support/NumberCanonical.h"
 #include "plugin_support/NumberCountryRules.h"
+#include "plugin_support/PredialNumbers.h"
 #include "telephony_support/CountryCode.h"
 
 #include <algorithm>
@@ -30,14 +31,6 @@ bool In(const Range (&ranges)[N], unsigned cc)
     return false;
 }
 
-const Range kNoArea[] = {
-    {33, 34}, {45, 45}, {47, 47}, {65, 65}, {216, 216}, {220, 231}, {235, 239}, {241, 242}, {245, 248},
-    {250, 250}, {253, 253}, {257, 257}, {261, 262}, {265, 269}, {290, 290}, {298, 299}, {350, 350},
-    {352, 352}, {354, 354}, {356, 356}, {376, 379}, {388, 388}, {423, 423}, {500, 509}, {590, 590},
-    {594, 594}, {596, 597}, {670, 670}, {674, 683}, {685, 689}, {691, 692}, {800, 809}, {852, 853},
-    {870, 879}, {881, 882}, {960, 960}, {965, 965}, {968, 968}, {973, 974}, {979, 979}, {991, 991},
-    {999, 999},
-};
 const Range kFixed1[] = {
     {61, 61}, {64, 64}, {212, 212}, {240, 240}, {243, 244}, {252, 252}, {386, 387}, {591, 593},
     {599, 599}, {673, 673}, {690, 690}, {850, 850}, {967, 967}, {970, 970}, {975, 975}, {998, 998},
@@ -91,12 +84,12 @@ bool InTable(const AreaCodeList& list, DWORD v)
 size_t AreaLengthByTable(const AreaCodeList& list, const wchar_t* national)
 {
     DWORD v = 0;
-    for (size_t i = 0; i < 8 && national[i]; ++i)
+    for (size_t i = 0; i < 8 && national[i] >= L'0' && national[i] <= L'9'; ++i)
         v = v * 10 + (national[i] - L'0');
     while (v && !InTable(list, v))
         v /= 10;
     if (!v)
-        return 1;
+        return national[0] >= L'0' && national[0] <= L'9' ? 1 : 0;
     wchar_t digits[16];
     FormatW(digits, _countof(digits), L"%u", static_cast<unsigned>(v));
     return wcslen(digits);
@@ -113,7 +106,8 @@ bool BuildDisplay(const wchar_t* canonical)
     const unsigned code = static_cast<unsigned>(_wtoi(cc));
     const wchar_t* national = canonical + 1 + ccLen;
     int n = -1;
-    if (In(kNoArea, code))
+    // The countries a location needs no area code for, except Brunei, shown with one digit.
+    if (code != 673 && IsCountryWithoutAreaCode(code))
         n = 0;
     else if (In(kFixed1, code))
         n = 1;

@@ -21,25 +21,6 @@ DWORD g_countryNumber = 0;
 // Dial strings of up to three prefixes and the number: never cut inside this buffer.
 thread_local wchar_t t_dialString[128];
 
-bool ReadDword(HKEY key, const wchar_t* name, DWORD* value)
-{
-    DWORD type = 0, size = sizeof(*value);
-    return RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof(*value);
-}
-
-// A string value cut to the field, empty when absent or of another type.
-void ReadText(HKEY key, const wchar_t* name, wchar_t* dst, size_t capacity)
-{
-    wchar_t value[260] = L"";
-    DWORD type = 0, size = sizeof(value) - sizeof(wchar_t);
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        value[0] = L'\0';
-    value[size / sizeof(wchar_t) < _countof(value) ? size / sizeof(wchar_t) : _countof(value) - 1] = L'\0';
-    CopyText(dst, capacity, value);
-}
-
 struct Range {
     DWORD from, to;
 };
@@ -159,25 +140,27 @@ DWORD CPredialNumbers::GetCountryNumber() const
     return g_countryNumber;
 }
 
-HKEY CPredialNumbers::OpenLocation(DWORD n) const
+bool CPredialNumbers::OpenLocation(DWORD n)
 {
     wchar_t path[300];
     if (FormatW(path, _countof(path), L"%s\\Location%d", m_locationsKey, static_cast<int>(n)) < 0)
-        return nullptr;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(m_root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+        return false;
+    return OpenExistingKey(m_root, path) == ERROR_SUCCESS;
+}
+
+// A string value cut to a 32-character field; empty when absent.
+void CPredialNumbers::ReadText(const wchar_t* name, wchar_t* field)
+{
+    ReadString(name, field, kFieldCopy, L"");
 }
 
 BOOL CPredialNumbers::ReadCurrentLocation()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(m_root, m_locationsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (OpenExistingKey(m_root, m_locationsKey) != ERROR_SUCCESS)
         return FALSE;
     DWORD current = 0;
-    bool read = ReadDword(key, L"CurrentID", &current);
-    RegCloseKey(key);
+    bool read = ReadDword(L"CurrentID", &current, 0) != 0;
+    CloseKey();
     if (!read)
         return FALSE;
     if (LoadSubLocation(current)) {
@@ -227,20 +210,19 @@ void CPredialNumbers::StoreAreaCode(const wchar_t* text)
 
 BOOL CPredialNumbers::LoadSubLocation(DWORD n)
 {
-    HKEY key = OpenLocation(n);
-    if (!key)
+    if (!OpenLocation(n))
         return FALSE;
     DWORD country = 0;
-    if (ReadDword(key, L"Country", &country))
+    if (ReadDword(L"Country", &country, 0))
         SetCountry(CountryCodeFromTapiCountry(country));
     wchar_t area[32];
-    ReadText(key, L"AreaCode", area, _countof(area));
+    ReadText(L"AreaCode", area);
     StoreAreaCode(area);
-    ReadText(key, L"OutsideAccess", m_outsideAccess, kFieldCopy);
-    ReadText(key, L"LongDistanceAccess", m_longDistanceAccess, kFieldCopy);
-    ReadText(key, L"LongDistanceCarrierCode", m_longDistanceCarrierCode, kFieldCopy);
-    ReadText(key, L"InternationalCarrierCode", m_internationalCarrierCode, kFieldCopy);
-    RegCloseKey(key);
+    ReadText(L"OutsideAccess", m_outsideAccess);
+    ReadText(L"LongDistanceAccess", m_longDistanceAccess);
+    ReadText(L"LongDistanceCarrierCode", m_longDistanceCarrierCode);
+    ReadText(L"InternationalCarrierCode", m_internationalCarrierCode);
+    CloseKey();
     return TRUE;
 }
 
@@ -248,13 +230,11 @@ BOOL CPredialNumbers::CheckLocationCountries()
 {
     BOOL allSet = TRUE;
     for (DWORD n = 0; n < 50; ++n) {
-        HKEY key = OpenLocation(n);
-        if (!key)
+        if (!OpenLocation(n))
             continue;
         DWORD country = 0;
-        if (!ReadDword(key, L"Country", &country))
-            country = 0;
-        RegCloseKey(key);
+        ReadDword(L"Country", &country, 0);
+        CloseKey();
         if (country == 0)
             allSet = FALSE;
     }
@@ -265,20 +245,19 @@ BOOL CPredialNumbers::IsLocationComplete()
 {
     wchar_t area[32] = L"";
     DWORD country = 0;
-    if (HKEY key = OpenLocation(m_currentLocation)) {
-        ReadText(key, L"AreaCode", area, _countof(area));
-        if (!ReadDword(key, L"Country", &country))
-            country = 0;
-        RegCloseKey(key);
+    if (OpenLocation(m_currentLocation)) {
+        ReadText(L"AreaCode", area);
+        ReadDword(L"Country", &country, 0);
+        CloseKey();
     }
     if (area[0])
         return TRUE;
     if (IsCountryWithoutAreaCode(CountryCodeFromTapiCountry(country)))
         return TRUE;
     for (DWORD n = 0; n < 10; ++n) {
-        if (HKEY key = OpenLocation(n)) {
-            ReadText(key, L"AreaCode", area, _countof(area));
-            RegCloseKey(key);
+        if (OpenLocation(n)) {
+            ReadText(L"AreaCode", area);
+            CloseKey();
             if (area[0])
                 return TRUE;
         }

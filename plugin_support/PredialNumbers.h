@@ -9,14 +9,16 @@
 
 #include <windows.h>
 
+#include "foundation/RegTool.h"
+
 // Where Windows keeps its dialling locations (under HKEY_LOCAL_MACHINE).
 extern const wchar_t kTelephonyLocationsKey[];
 
-class CPredialNumbers {
+class CPredialNumbers : public CRegTool {
 public:
     // Reads the current location from root\locationsKey (the real key by default).
     explicit CPredialNumbers(HKEY root = HKEY_LOCAL_MACHINE, const wchar_t* locationsKey = kTelephonyLocationsKey);
-    virtual ~CPredialNumbers();
+    ~CPredialNumbers() override;
     CPredialNumbers(const CPredialNumbers&) = delete;
     CPredialNumbers& operator=(const CPredialNumbers&) = delete;
 
@@ -63,7 +65,9 @@ public:
 private:
     void SetCountry(DWORD code);
     void StoreAreaCode(const wchar_t* text);
-    HKEY OpenLocation(DWORD n) const;
+    // Opens the key of location n as this object's open key.
+    bool OpenLocation(DWORD n);
+    void ReadText(const wchar_t* name, wchar_t* field);
 
     HKEY m_root;
     wchar_t m_locationsKey[260];

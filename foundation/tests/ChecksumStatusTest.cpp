@@ -2,6 +2,7 @@
 #include "foundation/SharedMem.h"
 #include "foundation/StatusLog.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/PathTools.h"
 #include "tests/support/TestSupport.h"
 
@@ -138,12 +139,14 @@ protected:
     {
         m_folder = MakeTempFolder(L"status");
         m_log = std::make_unique<CStatusLog>(0);
-        // Point the report into the test's own folder.
+        // The report lies in this test program's own per-user LOG folder; start it empty.
         m_report = m_log->GetReportFile();
         m_errors = m_log->GetErrorLogFile();
         DeleteFileW(m_report.c_str());
         DeleteFileW(m_errors.c_str());
-        CreateDirectoryW(m_report.substr(0, m_report.rfind(L'\\')).c_str(), nullptr);
+        // The per-user folder chain may not exist yet in a fresh prefix (the host creates it at
+        // start-up), so the whole chain is made, not only the last folder.
+        ASSERT_EQ(1, CreateFileFolder(m_report.c_str()));
     }
     void TearDown() override { RemoveTree(m_folder); }
     std::wstring Read(const wchar_t* section, const wchar_t* key)

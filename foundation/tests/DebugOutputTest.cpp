@@ -109,3 +109,44 @@ TEST(CrashDump, NameRuleAndDumpFile)
     MakeCrashDumpName(name, MAX_PATH, L"C:\\Prog\\prog.exe", t);
     EXPECT_STREQ(L"C:\\Prog\\prog._CRASHDUMP_20240305_142501.DMP", name);
 }
+
+namespace {
+int g_dumpsWritten = 0;
+LONG CALLBACK DumpAndContinue(EXCEPTION_POINTERS* pointers)
+{
+    if (pointers->ExceptionRecord->ExceptionCode != 0xE0D0D0D1)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (WriteCrashDump(pointers, 0) == 1)  // MiniDumpNormal
+        ++g_dumpsWritten;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+SYSTEMTIME g_dumpTime;
+void WINAPI FixedLocalTime(LPSYSTEMTIME t) { *t = g_dumpTime; }
+}  // namespace
+
+TEST(CrashDump, DumpOfARaisedExceptionIsAMinidump)
+{
+    g_dumpTime = {};
+    g_dumpTime.wYear = 2031; g_dumpTime.wMonth = 7; g_dumpTime.wDay = 9;
+    g_dumpTime.wHour = 8; g_dumpTime.wMinute = 7; g_dumpTime.wSecond = 6;
+    auto savedClock = g_pfnGetLocalTime;
+    g_pfnGetLocalTime = FixedLocalTime;
+    wchar_t program[MAX_PATH];
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    wchar_t dump[MAX_PATH + 64];
+    MakeCrashDumpName(dump, _countof(dump), program, g_dumpTime);
+    DeleteFileW(dump);
+
+    // Real exception pointers: a continuable exception caught by a vectored handler.
+    PVOID handler = AddVectoredExceptionHandler(1, DumpAndContinue);
+    ASSERT_TRUE(handler);
+    RaiseException(0xE0D0D0D1, 0, 0, nullptr);
+    RemoveVectoredExceptionHandler(handler);
+    g_pfnGetLocalTime = savedClock;
+    EXPECT_EQ(1, g_dumpsWritten);
+
+    std::vector<BYTE> bytes = testing_support::ReadFileBytes(dump);
+    ASSERT_GE(bytes.size(), 32u) << "no dump beside the program: " << std::string(dump, dump + wcslen(dump));
+    EXPECT_EQ("MDMP", std::string(bytes.begin(), bytes.begin() + 4));
+    DeleteFileW(dump);
+}

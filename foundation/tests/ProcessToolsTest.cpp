@@ -188,3 +188,17 @@ TEST(Processes, NewestLogFile)
     EXPECT_STREQ(L"", found);
     RemoveTree(folder);
 }
+
+TEST(Processes, ControlPanelAppletAlreadyOpenIsBroughtToTheFront)
+{
+    // With a window of that marker present, no new applet is started: the window is restored.
+    HWND w = CreateWindowExW(0, L"STATIC", L"applet", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                             nullptr, nullptr, nullptr);
+    ASSERT_TRUE(w);
+    SetWindowLongW(w, GWLP_USERDATA, 0x48AD1109);
+    ShowWindow(w, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(w));
+    OpenControlPanelApplet(nullptr, 0x48AD1109, L"no-such-applet.cpl");
+    EXPECT_FALSE(IsIconic(w));
+    DestroyWindow(w);
+}

@@ -151,6 +151,15 @@ TEST(Services, ImagePathForms)
         RegCloseKey(h);
         EXPECT_STREQ(c.expected, GetServiceImagePath(name.c_str())) << c.stored;
     }
+    // An expandable path, as the service manager writes it.
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr));
+    const wchar_t expandable[] = L"\"%SystemRoot%\\system32\\prog.exe\"";
+    RegSetValueExW(h, L"ImagePath", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expandable), sizeof(expandable));
+    RegCloseKey(h);
+    wchar_t expected[MAX_PATH];
+    ExpandEnvironmentStringsW(L"%SystemRoot%\\system32\\prog.exe", expected, MAX_PATH);
+    EXPECT_STREQ(expected, GetServiceImagePath(name.c_str()));
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
     EXPECT_STREQ(L"", GetServiceImagePath(name.c_str()));
     EXPECT_STREQ(L"", GetServiceImagePath(nullptr));

@@ -23,3 +23,5 @@ add_dependencies(foundation_version_test orvix_vertest_de orvix_vertest_en orvix
 orvix_add_test(foundation_settings_test
   SOURCES tests/RegIniAccessTest.cpp tests/SettingsEncodingTest.cpp
   LIBS foundation)
+# The running-state test writes and deletes the machine's value that host tests rely on.
+set_tests_properties(foundation_registry_test PROPERTIES RESOURCE_LOCK orvix_running_state)

@@ -76,6 +76,8 @@ TEST_F(DisplayForm, TheDesignsOwnCases)
         {L"+496", L"+496"},
         {L"+8", L"+8"},
         {L"+283123456", L"+283123456"},  // no country: stays canonical
+        {L"+4420*31#", L"+44 (20) *31#"},
+        {L"+44*31#123", L"+44 *31#123"},
     };
     Check(cases, _countof(cases));
     EXPECT_EQ(L"+0 123 45", Display(L"+0 123 45")) << "given back as the caller wrote it";

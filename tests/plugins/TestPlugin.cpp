@@ -6,6 +6,7 @@
 //   post:<CMD>[:<Arg>]      posts a bus command to the host window
 //   postpump:<CMD>[:<Arg>]  posts it and pumps this thread's messages before returning
 //   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
+//   crash:                  raises an access violation (the host's crash guard writes a dump)
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
@@ -57,6 +58,38 @@ HANDLE g_thread = nullptr;
 HANDLE g_stop = nullptr;
 LONG g_threadLines = 0;
 
+// A bus text as "Key=Value;" pairs (values undecoded), so that the head of the record holds
+// the values rather than the XML header; any other text is copied as it is.
+void CompactText(wchar_t* dst, size_t capacity, const wchar_t* text)
+{
+    dst[0] = L'\0';
+    if (!text)
+        return;
+    static const wchar_t kOpen[] = L"<value keyword=\"";
+    const wchar_t* p = wcsstr(text, kOpen);
+    if (!p) {
+        CopyText(dst, capacity, text);
+        return;
+    }
+    while (p) {
+        p += wcslen(kOpen);
+        const wchar_t* keyEnd = wcsstr(p, L"\">");
+        if (!keyEnd)
+            break;
+        const wchar_t* value = keyEnd + 2;
+        const wchar_t* valueEnd = wcsstr(value, L"</value>");
+        if (!valueEnd)
+            break;
+        size_t length = wcslen(dst);
+        CopyTextN(dst + length, capacity - length, p, static_cast<size_t>(keyEnd - p));
+        AppendText(dst, capacity, L"=");
+        length = wcslen(dst);
+        CopyTextN(dst + length, capacity - length, value, static_cast<size_t>(valueEnd - value));
+        AppendText(dst, capacity, L";");
+        p = wcsstr(valueEnd, kOpen);
+    }
+}
+
 void Record(const wchar_t* function, DWORD type, const wchar_t* text = nullptr)
 {
     if (!g_record) {
@@ -79,7 +112,7 @@ void Record(const wchar_t* function, DWORD type, const wchar_t* text = nullptr)
     CopyText(c.function, _countof(c.function), function);
     c.type = type;
     c.thread = GetCurrentThreadId();
-    CopyText(c.text, _countof(c.text), text);
+    CompactText(c.text, _countof(c.text), text);
 }
 
 BOOL CALLBACK FindHost(HWND window, LPARAM found)
@@ -163,6 +196,9 @@ void Act(const wchar_t* text)
         if (wcscmp(verb, L"postpump") == 0)
             PumpHere();
         Record(L"ActionDone", 0, arg);
+    } else if (wcscmp(verb, L"crash") == 0) {
+        Record(L"Crash", 0, arg);
+        *static_cast<volatile int*>(nullptr) = 1;
     } else if (wcscmp(verb, L"threadlog") == 0 && !g_thread) {
         HostWindow();
         g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);

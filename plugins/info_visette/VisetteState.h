@@ -1,0 +1,65 @@
+// The business-card plug-in's module-wide state: one instance of the plug-in per process.
+// The host's window thread runs the bus calls, the settings page and the popup; the display
+// thread only reads and writes the plain 32-bit popup values below.
+#pragma once
+
+#include "foundation/QorDlgColors.h"
+#include "foundation/QorDlgFonts.h"
+#include "foundation/RegIniAccess.h"
+#include "foundation/ResourceAccess.h"
+#include "plugin_support/CallStruct.h"
+
+#include <windows.h>
+
+constexpr DWORD kVisettePluginId = 507;
+
+struct VisetteSettings {
+    DWORD UseDuration = 1;
+    DWORD UsePictures = 0;
+    DWORD Duration = 10;      // seconds; a stored 0 reads as 10
+    DWORD ScaleIndex = 0;
+    DWORD UsedPosition = 0;   // 0..3, see CalculatePopupPosition
+    DWORD PreferredMonitor = 0;
+};
+
+extern HINSTANCE g_hInstance;
+extern VisetteSettings g_Settings;
+extern DWORD g_dwScalePercent;
+extern DWORD g_dwPopupWidth;
+
+extern HWND g_hConfigPage;
+extern BOOL g_bPageFilled;
+
+extern UINT g_uSchemeIndex;
+extern wchar_t g_szUsedFont[127];
+extern wchar_t g_szUsedLanguage[31];
+
+extern CRegIniAccess g_RegIni;
+extern CResourceAccess g_Resource;
+extern CQorDlgColors g_DlgColors;
+extern CQorDlgFonts g_DlgFonts;
+
+// Popup state shared with the display thread.
+extern CQorCallStruct g_CallStruct;
+extern volatile LONG g_dwRestLoopCount;
+extern volatile LONG g_bPopupClosed;
+extern CRITICAL_SECTION g_csPopup;
+
+// Initialises what must exist before any export is called (once per process).
+void InitModuleState(HINSTANCE instance);
+
+// Settings in section "General" of the module's store.
+void DoReadSettings();
+void DoSaveSettings();
+
+// The host window: the first window of this process carrying a host marker.
+HWND FindHostWindow();
+
+// The common part of every bus type (26, 34, 76).
+void DoBusProcessCommon(DWORD type, const wchar_t* text);
+// The whole bus handling of DLL_PluginBusProcess.
+DWORD VisetteBusProcess(DWORD type, const wchar_t* text);
+
+// Start and stop (DLL_PluginAfterLoad / DLL_PluginBeforeClose); stop is idempotent.
+void VisetteStart();
+void VisetteStop();

@@ -1,0 +1,3 @@
+orvix_add_test(info_visette_container_test
+  SOURCES tests/HtmlContainerTest.cpp
+  LIBS info_visette_core test_host)

@@ -1,0 +1,111 @@
+#include "plugins/telephony_orkane/CallRecords.h"
+
+#include <cwchar>
+#include <memory>
+
+#include "bus/BusMessage.h"
+#include "bus/BusTypes.h"
+#include "bus/LogLine.h"
+#include "foundation/Format.h"
+#include "foundation/Seams.h"
+#include "plugin_support/CallStruct.h"
+#include "plugin_support/JsonParserBase.h"
+
+volatile DWORD g_dwDeviceCount;
+volatile DWORD g_dwDeviceIndex;
+wchar_t g_szSelectedDevice[128];
+
+namespace {
+
+// One row of the translation of an RCC call event.
+struct CallEventRow {
+    const wchar_t* msg;
+    int state;                 // 0: no message at all
+    const wchar_t* busEvent;   // the call-state message's Event
+    const wchar_t* callEvent;  // the call record's Event
+    int inbound;
+};
+
+const CallEventRow kCallEvents[] = {
+    {L"x-alert", 1, L"Offering", L"OnReceived", 1},
+    {L"r-alert", 2, L"Ringback", L"OnDelivered", 0},
+    {L"x-conn", 4, L"Connected", L"OnEstablished", 1},
+    {L"r-conn", 4, L"Connected", L"OnEstablished", 0},
+    {L"r-ct", 4, L"Connected", L"OnEstablished", 1},
+    {L"del", 3, L"Idle", L"OnConnectionCleared", 0},
+};
+
+thread_local wchar_t t_message[16384];
+
+}  // namespace
+
+void OnCallInfo(const CJsonParserBase& message)
+{
+    int call = message.GetInt(L"call");
+    wchar_t msg[32], conf[64], number[32] = L"";
+    message.GetString(msg, _countof(msg), L"msg");
+    message.GetString(conf, _countof(conf), L"conf");
+    CJsonParserBase peer;
+    if (peer.Parse(message.GetObjectText(L"peer")))
+        peer.GetString(number, _countof(number), L"e164");
+    if (number[0] == L'0')
+        memmove(number, number + 1, wcslen(number) * sizeof(wchar_t));
+
+    if (!wcscmp(msg, L"x-setup") || !wcscmp(msg, L"r-setup")) {
+        g_CallConference[call] = conf;
+        return;
+    }
+    const CallEventRow* row = nullptr;
+    for (const CallEventRow& r : kCallEvents)
+        if (!wcscmp(msg, r.msg))
+            row = &r;
+    if (!row)
+        return;
+
+    // Among the calls of one conference only the first alert and the last clearing count.
+    BOOL record = TRUE;
+    auto known = g_CallConference.find(call);
+    std::wstring c = known == g_CallConference.end() ? std::wstring() : known->second;
+    if (!wcscmp(msg, L"x-alert")) {
+        g_CallList[call] = {call, 1, number};
+        if (!c.empty()) {
+            if (g_ConferenceCount[c])
+                record = FALSE;
+            ++g_ConferenceCount[c];
+        }
+    } else if (!wcscmp(msg, L"r-alert")) {
+        g_CallList[call] = {call, 0, number};
+        if (!c.empty())
+            ++g_ConferenceCount[c];
+    } else if (!wcscmp(msg, L"r-ct")) {
+        tag_call_info& entry = g_CallList[call];
+        entry.m_nCallId = call;
+        entry.m_strNumber = number;
+    } else if (!wcscmp(msg, L"del")) {
+        g_CallList.erase(call);
+        if (!c.empty()) {
+            if (g_ConferenceCount[c] != 1)
+                record = FALSE;
+            --g_ConferenceCount[c];
+        }
+    }
+
+    BusMsgBegin(t_message, _countof(t_message));
+    BusMsgAppend(t_message, _countof(t_message), L" <value keyword=\"Type\">%u</value>\r\n", QOR_BUSMSG_CALLSTATE);
+    BusMsgAppend(t_message, _countof(t_message), L" <value keyword=\"Event\">%s</value>\r\n", row->busEvent);
+    BusMsgAppendText(t_message, _countof(t_message), L"CallerID", number);
+    BusMsgAppend(t_message, _countof(t_message), L" <value keyword=\"CallID\">%d</value>\r\n", call);
+    BusMsgEnd(t_message, _countof(t_message));
+    SendBusMessage(g_hWndParent, FALSE, QOR_BUSMSG_CALLSTATE, t_message);
+
+    // The record is large: keep it off the receive thread's stack.
+    auto callStruct = std::make_unique<CQorCallStruct>();
+    CopyText(callStruct->PartnerNumber, _countof(callStruct->PartnerNumber), number);
+    g_pfnGetSystemTime(&callStruct->TimeStart);
+    callStruct->Inbound = row->inbound;
+    callStruct->CallID = call;
+    callStruct->SetUniqueCallID(call, number);
+    CopyText(callStruct->Event, _countof(callStruct->Event), row->callEvent);
+    if (record)
+        callStruct->SendToHost(g_hWndParent, QOR_BUSMSG_CALLEVENT);
+}

@@ -1,0 +1,216 @@
+#include "plugins/telephony_orkane/Dispatcher.h"
+
+#include <cwchar>
+
+#include "bus/LogLine.h"
+#include "foundation/Format.h"
+#include "plugin_support/JsonParserBase.h"
+#include "plugins/telephony_orkane/CallRecords.h"
+#include "bus/BusBuilders.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
+
+namespace {
+
+void SavePrefixes(CInnovaphoneVars* conn)
+{
+    const struct {
+        const wchar_t* key;
+        const wchar_t* value;
+    } prefixes[] = {
+        {L"PrefixCountry", conn->m_szPrefixCountry}, {L"PrefixArea", conn->m_szPrefixArea},
+        {L"PrefixInt", conn->m_szPrefixInt},         {L"PrefixNat", conn->m_szPrefixNat},
+        {L"PrefixSubs", conn->m_szPrefixSubs},
+    };
+    for (const auto& p : prefixes) {
+        // The PBX's text is the value, never a format: a "%" in it must not be expanded.
+        if (g_RegIniAccess.WriteFormatted(conn->m_szSection, p.key, L"%s", p.value))
+            LogLine(2, L"Func.DoSaveSettings.Info.Write Settings OK! (%s)", p.key);
+        else
+            LogLine(0, L"Func.DoSaveSettings.Error.Write Settings ERROR! (%s)", p.key);
+    }
+    CPredialNumbers* predials = GetPredialNumbers();
+    if (predials) {
+        predials->SetCountryCode(conn->m_szPrefixCountry);
+        predials->SetAreaCode(conn->m_szPrefixArea);
+    }
+    // The PBX's prefixes include its outside-line prefix; the dialling rules want them without.
+    size_t outside = wcslen(conn->m_szPrefixSubs);
+    LogLine(3, L"dwOutsideLen %d", (int)outside);
+    wchar_t international[32] = L"", national[32] = L"";
+    if (outside < 10) {
+        if (wcslen(conn->m_szPrefixInt) >= outside)
+            CopyText(international, _countof(international), conn->m_szPrefixInt + outside);
+        if (wcslen(conn->m_szPrefixNat) >= outside)
+            CopyText(national, _countof(national), conn->m_szPrefixNat + outside);
+    }
+    if (predials) {
+        predials->SetInternationalPrefix(international);
+        predials->SetNationalPrefix(national);
+        predials->SetOutsideLinePrefix(conn->m_szPrefixSubs);
+    }
+}
+
+void OnLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message)
+{
+    CJsonParserBase info;
+    if (!info.Parse(message.GetObjectText(L"info")))
+        return;
+    CJsonParserBase user;
+    if (user.Parse(info.GetObjectText(L"user"))) {
+        user.GetString(conn->m_szGUID, 64, L"guid");
+        user.GetString(conn->m_szDN, 64, L"dn");
+        user.GetString(conn->m_szNum, 32, L"num");
+        CJsonParserBase prefix;
+        if (prefix.Parse(user.GetObjectText(L"prefix"))) {
+            prefix.GetString(conn->m_szPrefixCountry, 16, L"country");
+            prefix.GetString(conn->m_szPrefixArea, 16, L"area");
+            prefix.GetString(conn->m_szPrefixInt, 32, L"intl");
+            prefix.GetString(conn->m_szPrefixNat, 32, L"ntl");
+            prefix.GetString(conn->m_szPrefixSubs, 32, L"subs");
+            SavePrefixes(conn);
+        }
+        conn->m_bLogin = 1;
+    }
+    const wchar_t* session = info.GetObjectText(L"session");
+    if (session[0] == L'{')
+        CopyText(conn->m_szExSession, 256, session);
+}
+
+void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message, const wchar_t* text)
+{
+    message.GetString(conn->m_szPbxObj, 128, L"pbxObj");
+    message.GetString(conn->m_szDigest, 128, L"digest");
+    message.GetString(conn->m_szApp, 128, L"app");
+    message.GetString(conn->m_szSip, 128, L"sip");
+    // The PBX's own text of the object goes on unchanged in the application login.
+    const wchar_t* found = wcsstr(text, L"\"info\":{");
+    if (!found)
+        return;
+    // The object ends at its matching brace (strings skipped), wherever it stands in the
+    // message and whatever objects it holds; a cut at the first "}," would lose the object
+    // when it is the message's last member and cut it short when it nests one.
+    const wchar_t* start = found + 7;
+    size_t length = 0;
+    int depth = 0;
+    bool inString = false;
+    for (const wchar_t* p = start; *p; ++p) {
+        if (inString) {
+            if (*p == L'\\' && p[1])
+                ++p;
+            else if (*p == L'"')
+                inString = false;
+        } else if (*p == L'"') {
+            inString = true;
+        } else if (*p == L'{') {
+            ++depth;
+        } else if (*p == L'}' && --depth == 0) {
+            length = (size_t)(p - start) + 1;
+            break;
+        }
+    }
+    CopyTextN(conn->m_szInfo, _countof(conn->m_szInfo), start, length);
+    CJsonParserBase info;
+    if (info.Parse(conn->m_szInfo))
+        info.GetString(conn->m_szCN, 64, L"cn");
+}
+
+void OnDevicesResult(const CJsonParserBase& message)
+{
+    JsonArrayView devices = message.GetArray(L"devices");
+    g_RccDevices.clear();
+    g_dwDeviceCount = (DWORD)devices.size();
+    LogLine(3, L"DevicesResult count %d", (int)devices.size());
+    for (const CJsonValue* element : devices) {
+        if (!element || !element->IsObject())
+            continue;
+        wchar_t object[4096];
+        CopyText(object, _countof(object), JsonStringify(element).c_str());
+        LogLine(5, L"szObject %s", object);
+        CJsonParserBase device;
+        if (!device.Parse(object))
+            continue;
+        tag_rcc_device record = {};
+        device.GetString(record.m_szDeviceName, 128, L"hw");
+        device.GetString(record.m_szHumanRedeableName, 128, L"text");
+        if (!record.m_szHumanRedeableName[0])
+            CopyText(record.m_szHumanRedeableName, 128, record.m_szDeviceName);
+        if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, record.m_szDeviceName,
+                           (int)BoundedLength(record.m_szDeviceName, 3), L"rcc", 3) == CSTR_EQUAL) {
+            LogLine(5, L"Func.DispatchMessages.Info.Device %s ignored.", record.m_szDeviceName);
+            continue;
+        }
+        g_RccDevices.push_back(record);
+    }
+    if (!g_szSelectedDevice[0] && !g_RccDevices.empty())
+        CopyText(g_szSelectedDevice, _countof(g_szSelectedDevice), g_RccDevices[0].m_szDeviceName);
+}
+
+void OnUserInitializeResult(const CJsonParserBase& message)
+{
+    DWORD user = (DWORD)message.GetInt(L"user");
+    // An answer with no request pending has no device to go to.
+    if (g_dwDeviceIndex >= g_RccDevices.size()) {
+        LogLine(0, L"Func.DispatchMessages.Error.UserInitializeResult without device %u", g_dwDeviceIndex);
+        return;
+    }
+    g_RccDevices[g_dwDeviceIndex].m_dwUserHandle = user;
+    if (InnovaphoneVarsUser.m_hWebSocketHandle && InnovaphoneVarsApp.m_hWebSocketHandle && user) {
+        SendBusEnabled(g_hWndParent, 0);
+        SendBusState(g_hWndParent, 2);
+    }
+}
+
+}  // namespace
+
+void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
+{
+    if (!text) {
+        LogLine(0, L"Func.DispatchMessages.Abort.No Data #1");
+        return;
+    }
+    if (!text[0]) {
+        LogLine(0, L"Func.DispatchMessages.Abort.No Data #2");
+        return;
+    }
+    CJsonParserBase message;
+    if (!message.Parse(text)) {
+        LogLine(0, L"Func.DispatchMessages.Error.Cannor parse data");
+        LogLine(0, L"Func.DispatchMessages.Abort.Wrong data");
+        return;
+    }
+    wchar_t mt[256];
+    message.GetString(mt, _countof(mt), L"mt");
+    if (!wcscmp(mt, L"CheckBuildResult")) {
+        message.GetString(conn->m_szBuild, 32, L"build");
+    } else if (!wcscmp(mt, L"AppChallengeResult")) {
+        message.GetString(conn->m_szChallenge, 256, L"challenge");
+    } else if (!wcscmp(mt, L"Authenticate")) {
+        message.GetString(conn->m_szType, 32, L"type");
+        message.GetString(conn->m_szMethod, 32, L"method");
+        message.GetString(conn->m_szDomain, 256, L"domain");
+        message.GetString(conn->m_szChallenge, 256, L"challenge");
+    } else if (!wcscmp(mt, L"UserInitializeResult")) {
+        OnUserInitializeResult(message);
+    } else if (!wcscmp(mt, L"LoginResult")) {
+        OnLoginResult(conn, message);
+    } else if (!wcscmp(mt, L"AppLoginResult")) {
+        conn->m_bLogin = message.GetBool(L"ok");
+    } else if (!wcscmp(mt, L"SessionAdded")) {
+        CJsonParserBase info;
+        if (info.Parse(message.GetObjectText(L"info")) && info.GetBool(L"current"))
+            message.GetString(InnovaphoneVarsUser.m_szSession, 128, L"id");
+    } else if (!wcscmp(mt, L"UserCallResult")) {
+        conn->SetHandleCall((DWORD)message.GetInt(L"call"));
+    } else if (!wcscmp(mt, L"CallInfo")) {
+        OnCallInfo(message);
+    } else if (!wcscmp(mt, L"AppGetLoginResult")) {
+        OnAppGetLoginResult(conn, message, text);
+    } else if (!wcscmp(mt, L"DevicesResult")) {
+        OnDevicesResult(message);
+    }
+    // Marked answered only once the message's values are stored: a sender that returns on the
+    // answer reads them at once, without the lock.
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&conn->m_bAnswer), 1);
+    message.Clear();
+    LogLine(4, L"Func.DispatchMessages.End");
+}

@@ -1,0 +1,182 @@
+// The dispatcher's handling of single PBX messages, without a socket.
+#include <gtest/gtest.h>
+
+#include "bus/BusTypes.h"
+#include "bus/LogLine.h"
+#include "foundation/TextUtils.h"
+#include "plugins/telephony_orkane/CallRecords.h"
+#include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
+#include "tests/hosts/RecordingWindow.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+TEST(Dispatcher, LoginResultFillsTheLoginValues)
+{
+    g_RegIniAccess.Init(TRUE);
+    // A section of its own in the shared prefix; "%s%n" would crash if taken as a format.
+    CInnovaphoneVars conn(L"OrkaneDispatcherTest");
+    DispatchMessages(&conn, L"{\"mt\":\"LoginResult\",\"info\":{\"user\":{\"guid\":\"{G}\",\"dn\":\"Anna\",\"num\":\"221\","
+                            L"\"prefix\":{\"country\":\"49\",\"area\":\"30%s%n\",\"intl\":\"000\",\"ntl\":\"00\",\"subs\":\"0\"}},"
+                            L"\"session\":{\"usr\":\"0a\",\"pwd\":\"0b\"}}}");
+    EXPECT_STREQ(L"49", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixCountry", L"<none>"));
+    EXPECT_STREQ(L"30%s%n", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixArea", L"<none>"));
+    EXPECT_STREQ(L"000", g_RegIniAccess.ReadStringDefault(L"OrkaneDispatcherTest", L"PrefixInt", L"<none>"));
+    // The dialling rules get the prefixes without the outside-line prefix.
+    EXPECT_STREQ(L"00", g_PredialNumbers.GetInternationalPrefix());
+    EXPECT_STREQ(L"0", g_PredialNumbers.GetNationalPrefix());
+    EXPECT_STREQ(L"49", g_PredialNumbers.GetCountryCode());
+    EXPECT_TRUE(conn.m_bAnswer);
+    EXPECT_TRUE(conn.m_bLogin);
+    EXPECT_STREQ(L"{G}", conn.m_szGUID);
+    EXPECT_STREQ(L"Anna", conn.m_szDN);
+    EXPECT_STREQ(L"221", conn.m_szNum);
+    EXPECT_STREQ(L"49", conn.m_szPrefixCountry);
+    EXPECT_STREQ(L"30%s%n", conn.m_szPrefixArea);
+    EXPECT_STREQ(L"000", conn.m_szPrefixInt);
+    EXPECT_STREQ(L"{\"pwd\":\"0b\",\"usr\":\"0a\"}", conn.m_szExSession);
+}
+
+TEST(Dispatcher, RefusedOrBrokenMessagesLeaveTheValues)
+{
+    const struct {
+        const wchar_t* text;
+        BOOL answered;
+    } cases[] = {
+        {L"{\"mt\":\"LoginResult\",\"error\":1}", TRUE},
+        {L"{\"mt\":\"loginresult\",\"info\":{\"user\":{\"guid\":\"x\"}}}", TRUE},
+        {L"not json", FALSE},
+        {L"[{\"mt\":\"LoginResult\"}]", FALSE},
+        {L"", FALSE},
+        {nullptr, FALSE},
+    };
+    for (const auto& c : cases) {
+        CInnovaphoneVars conn(L"User");
+        DispatchMessages(&conn, c.text);
+        EXPECT_EQ(c.answered, conn.m_bAnswer);
+        EXPECT_FALSE(conn.m_bLogin);
+        EXPECT_STREQ(L"", conn.m_szGUID);
+    }
+}
+
+TEST(Dispatcher, ConferenceLegsGiveOneRecordEach)
+{
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    CInnovaphoneVars conn(L"App");
+    const wchar_t* events[] = {
+        L"{\"mt\":\"CallInfo\",\"call\":7,\"msg\":\"x-setup\",\"conf\":\"c1\"}",
+        L"{\"mt\":\"CallInfo\",\"call\":8,\"msg\":\"x-setup\",\"conf\":\"c1\"}",
+        L"{\"mt\":\"CallInfo\",\"call\":7,\"msg\":\"x-alert\",\"conf\":\"c1\",\"peer\":{\"e164\":\"0030123\"}}",
+        L"{\"mt\":\"CallInfo\",\"call\":8,\"msg\":\"x-alert\",\"conf\":\"c1\",\"peer\":{\"e164\":\"0030123\"}}",
+        L"{\"mt\":\"CallInfo\",\"call\":7,\"msg\":\"del\",\"conf\":\"c1\"}",
+        L"{\"mt\":\"CallInfo\",\"call\":8,\"msg\":\"del\",\"conf\":\"c1\"}",
+        L"{\"mt\":\"CallInfo\",\"call\":9,\"msg\":\"x-alert\",\"peer\":{\"e164\":\"123\"}}",
+    };
+    for (const wchar_t* e : events)
+        DispatchMessages(&conn, e);
+    testing_support::PumpFor(100);
+    auto states = host.OfType(QOR_BUSMSG_CALLSTATE);
+    ASSERT_EQ(5u, states.size());
+    const wchar_t* expected[] = {L"Offering", L"Offering", L"Idle", L"Idle", L"Offering"};
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_STREQ(expected[i], GetValueByKeyword(states[i].text.c_str(), L"Event")) << i;
+    // One leading zero goes.
+    EXPECT_STREQ(L"030123", GetValueByKeyword(states[0].text.c_str(), L"CallerID"));
+    auto records = host.OfType(QOR_BUSMSG_CALLEVENT);
+    ASSERT_EQ(3u, records.size());
+    EXPECT_NE(std::wstring::npos, records[0].text.find(L"OnReceived"));
+    EXPECT_NE(std::wstring::npos, records[1].text.find(L"OnConnectionCleared"));
+    EXPECT_NE(std::wstring::npos, records[2].text.find(L"OnReceived"));
+    EXPECT_EQ(1u, g_CallList.count(9));
+    g_CallList.clear();
+    g_hWndParent = nullptr;
+}
+
+TEST(Dispatcher, DevicesAndAnswersWithoutPendingRequest)
+{
+    CInnovaphoneVars conn(L"App");
+    DispatchMessages(&conn, L"{\"mt\":\"DevicesResult\",\"devices\":[{\"hw\":\"RCC-1\"},{\"hw\":\"phone-2\",\"text\":\"\"},3]}");
+    EXPECT_EQ(3u, g_dwDeviceCount);
+    ASSERT_EQ(1u, g_RccDevices.size());
+    EXPECT_STREQ(L"phone-2", g_RccDevices[0].m_szDeviceName);
+    EXPECT_STREQ(L"phone-2", g_RccDevices[0].m_szHumanRedeableName);
+    EXPECT_STREQ(L"phone-2", g_szSelectedDevice);
+    // An answer beyond the list is dropped, not written past the end.
+    g_dwDeviceIndex = 5;
+    DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":44}");
+    g_dwDeviceIndex = 0;
+    DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":45}");
+    EXPECT_EQ(45u, g_RccDevices[0].m_dwUserHandle);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dispatcher, LoginInfoObjectIsThePbxOwnText)
+{
+    const struct {
+        const wchar_t* message;
+        const wchar_t* info;
+        const wchar_t* cn;
+    } cases[] = {
+        {L"{\"mt\":\"AppGetLoginResult\",\"info\":{\"cn\":\"anna\",\"b\":1},\"digest\":\"d\"}", L"{\"cn\":\"anna\",\"b\":1}", L"anna"},
+        // The last member of the message, and one that nests an object and a brace in a text.
+        {L"{\"mt\":\"AppGetLoginResult\",\"digest\":\"d\",\"info\":{\"cn\":\"anna\"}}", L"{\"cn\":\"anna\"}", L"anna"},
+        {L"{\"mt\":\"AppGetLoginResult\",\"info\":{\"x\":{\"y\":2},\"t\":\"}\\\",\",\"cn\":\"b\"},\"digest\":\"d\"}",
+         L"{\"x\":{\"y\":2},\"t\":\"}\\\",\",\"cn\":\"b\"}", L"b"},
+        {L"{\"mt\":\"AppGetLoginResult\",\"digest\":\"d\"}", L"", L""},
+    };
+    for (const auto& c : cases) {
+        CInnovaphoneVars conn(L"User");
+        DispatchMessages(&conn, c.message);
+        EXPECT_STREQ(L"d", conn.m_szDigest);
+        EXPECT_STREQ(c.info, conn.m_szInfo);
+        EXPECT_STREQ(c.cn, conn.m_szCN);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dispatcher, CallerNumberCannotPlantBusValues)
+{
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    CInnovaphoneVars conn(L"App");
+    DispatchMessages(&conn, L"{\"mt\":\"CallInfo\",\"call\":31,\"msg\":\"x-alert\",\"peer\":{\"e164\":\"</value><value keyword=\\\"Event\\\">Idle\"}}");
+    testing_support::PumpFor(50);
+    auto states = host.OfType(QOR_BUSMSG_CALLSTATE);
+    ASSERT_EQ(1u, states.size());
+    EXPECT_STREQ(L"Offering", GetValueByKeyword(states[0].text.c_str(), L"Event"));
+    // The number is cut to its 31 characters and then carried unchanged.
+    EXPECT_EQ(std::wstring(L"</value><value keyword=\"Event\">Idle").substr(0, 31),
+              GetValueByKeyword(states[0].text.c_str(), L"CallerID"));
+    g_CallList.clear();
+    g_hWndParent = nullptr;
+}
+
+TEST(ConnectionValues, ConfigFileKeepsUserAndPassword)
+{
+    std::wstring folder = testing_support::MakeTempFolder(L"orkane_vars_config");
+    std::wstring ini = folder + L"\\conn.ini";
+    {
+        CInnovaphoneVars conn(L"User");
+        conn.ReadConfig(ini.c_str());
+        EXPECT_STREQ(L"", conn.m_szUser);
+        wcscpy(conn.m_szUser, L"M\u00fcller");
+        wcscpy(conn.m_szPassword, L"pw");
+        conn.WriteConfig();
+    }
+    CInnovaphoneVars conn(L"User");
+    conn.ReadConfig(ini.c_str());
+    EXPECT_STREQ(ini.c_str(), conn.m_szConfigFile);
+    EXPECT_STREQ(L"M\u00fcller", conn.m_szUser);
+    EXPECT_STREQ(L"pw", conn.m_szPassword);
+    testing_support::RemoveTree(folder);
+}
+
+}  // namespace

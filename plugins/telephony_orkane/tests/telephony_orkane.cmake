@@ -1,0 +1,10 @@
+orvix_add_test(orkane_vars_test
+  SOURCES tests/InnovaphoneVarsTest.cpp tests/DispatcherTest.cpp tests/WebsocketUrlTest.cpp
+  LIBS telephony_orkane_core test_host)
+
+# The websocket tests talk to the fake PBX, which scripts/with-fake-pbx starts around them.
+add_executable(orkane_websocket_test tests/PbxWebsocketTest.cpp)
+target_link_libraries(orkane_websocket_test PRIVATE telephony_orkane_core test_host test_support gmock gtest_main)
+add_test(NAME orkane_websocket_test
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-fake-pbx $<TARGET_FILE:orkane_websocket_test>)
+set_tests_properties(orkane_websocket_test PROPERTIES TIMEOUT 300)
