@@ -39,10 +39,7 @@ enum {
 };
 
 ConfigHostInfo s_hostInfo = {};
-wchar_t s_productName[128] = L"";
-wchar_t s_helpFile[512] = L"";
-wchar_t s_helpLink[512] = L"";
-wchar_t s_fontName[64] = L"";
+wchar_t s_fontName[64] = L"";  // the face the current font was made for
 
 HWND s_dialog = nullptr;
 HWND s_tree = nullptr;
@@ -65,6 +62,21 @@ const Category kCategories[6] = {
     {&g_PluginInfo, 1007, L"Inbound Action"}, {&g_PluginSave, 1008, L"Data Storage"},
     {&g_PluginExtra, 1009, L"Extra"},         {&g_PluginDebug, 1024, L"Trace"},
 };
+
+const wchar_t* Live(const wchar_t* text) { return text ? text : L""; }
+const wchar_t* HelpFile() { return Live(s_hostInfo.helpFile); }
+const wchar_t* HelpLink() { return Live(s_hostInfo.helpLink); }
+
+// Scheme and font as the host has them now.
+void TakeLook()
+{
+    s_colors.SetScheme(s_hostInfo.schemeIndex ? static_cast<int>(*s_hostInfo.schemeIndex) : 0);
+    const wchar_t* font = Live(s_hostInfo.fontName);
+    if (font[0] && wcscmp(font, s_fontName) != 0) {
+        s_fonts.CreateDlgFont(font);
+        CopyText(s_fontName, _countof(s_fontName), font);
+    }
+}
 
 void SetSharedPageId(DWORD id)
 {
@@ -337,6 +349,7 @@ void InitConfig(HWND dialog, DWORD_PTR page)
 {
     s_dialog = dialog;
     s_tree = GetDlgItem(dialog, kIdTree);
+    TakeLook();
     HICON icon = LoadIconW(qorconfig::HostInstance(), MAKEINTRESOURCEW(128));
     if (icon) {
         SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -348,7 +361,9 @@ void InitConfig(HWND dialog, DWORD_PTR page)
     wchar_t settings[64];
     CopyText(settings, _countof(settings), qorconfig::Text(1017, L"Settings"));
     wchar_t title[128];
-    FormatW(title, _countof(title), L"%s - %s", s_productName, settings);
+    const wchar_t* product = Live(s_hostInfo.productName);
+    CVersionTool version(qorconfig::HostInstance());
+    FormatW(title, _countof(title), L"%s - %s", product[0] ? product : version.GetProductName(), settings);
     SetWindowTextW(dialog, title);
     SetDlgItemTextW(dialog, kIdLabel, qorconfig::Text(1003, L"Modules:"));
     SetDlgItemTextW(dialog, IDCANCEL, qorconfig::Text(1010, L"Close"));
@@ -424,26 +439,22 @@ void PostConfigChanged()
 
 void SetConfigHostInfo(const ConfigHostInfo& info)
 {
+    // Plain assignment only: the host may call this before other objects are constructed.
     s_hostInfo = info;
-    CopyText(s_productName, _countof(s_productName), info.productName);
-    CopyText(s_helpFile, _countof(s_helpFile), info.helpFile);
-    CopyText(s_helpLink, _countof(s_helpLink), info.helpLink);
-    bool newFont = wcscmp(s_fontName, info.fontName ? info.fontName : L"") != 0;
-    CopyText(s_fontName, _countof(s_fontName), info.fontName);
-    s_hostInfo.productName = s_productName;
-    s_hostInfo.helpFile = s_helpFile;
-    s_hostInfo.helpLink = s_helpLink;
-    s_hostInfo.fontName = s_fontName;
-    s_colors.SetScheme(info.schemeIndex);
-    if (newFont && s_fontName[0])
-        s_fonts.CreateDlgFont(s_fontName);
-    if (s_dialog) {
-        qorconfig::ApplyLook(s_dialog);
-        if (qorconfig::g_hWndPage)
-            qorconfig::ApplyLook(qorconfig::g_hWndPage);
-        TreeView_SetBkColor(s_tree, s_colors.GetTreeBkColor());
-        InvalidateRect(s_dialog, nullptr, TRUE);
-    }
+}
+
+void RefreshConfigLook()
+{
+    if (!s_dialog)
+        return;
+    TakeLook();
+    qorconfig::ApplyLook(s_dialog);
+    if (qorconfig::g_hWndPage)
+        qorconfig::ApplyLook(qorconfig::g_hWndPage);
+    TreeView_SetBkColor(s_tree, s_colors.GetTreeBkColor());
+    if (qorconfig::g_hWndList)
+        ListView_SetBkColor(qorconfig::g_hWndList, s_colors.GetListBkColor());
+    InvalidateRect(s_dialog, nullptr, TRUE);
 }
 
 HWND GetConfigDialog() { return s_dialog; }
@@ -507,17 +518,17 @@ void UpdateConfigButtons()
     EnableWindow(GetDlgItem(s_dialog, kIdProductVersion), module);
     EnableWindow(GetDlgItem(s_dialog, kIdInfo), module);
     EnableWindow(GetDlgItem(s_dialog, kIdApply), s_pending);
-    EnableWindow(GetDlgItem(s_dialog, kIdHelp), (s_helpFile[0] && HelpFileExists(s_helpFile)) || s_helpLink[0]);
+    EnableWindow(GetDlgItem(s_dialog, kIdHelp), (HelpFile()[0] && HelpFileExists(HelpFile())) || HelpLink()[0]);
 }
 
-void ShowHelp(DWORD topic, BOOL toPage)
+void ShowHelp(DWORD topic, DWORD toPage)
 {
-    if (s_helpFile[0] && HelpFileExists(s_helpFile)) {
-        ShowHelpContext(s_helpFile, topic);
+    if (HelpFile()[0] && HelpFileExists(HelpFile())) {
+        ShowHelpContext(HelpFile(), topic);
         if (qorconfig::g_hWndPage && toPage)
             SendMessageW(qorconfig::g_hWndPage, WM_HELP, 0, 0);
-    } else if (s_helpLink[0]) {
-        ShellExecuteW(nullptr, L"open", s_helpLink, nullptr, nullptr, SW_SHOWNORMAL);
+    } else if (HelpLink()[0]) {
+        ShellExecuteW(nullptr, L"open", HelpLink(), nullptr, nullptr, SW_SHOWNORMAL);
     }
 }
 

@@ -32,9 +32,11 @@ public:
 };
 extern CQorConfig g_QorConfig;
 
-// What the dialog needs of the host. Any pointer may be null (no language library: built-in
-// texts; no store: nothing is read or saved). The host sets it once at start-up and again
-// when the scheme or font changes.
+// What the dialog needs of the host. The texts and the scheme index are read where they
+// point each time they are used, so the host passes its own globals once (this may happen
+// during static initialisation). Any pointer may be null: no instance = the program's
+// module, no host window = g_hWndParent, no product name = the program's version block, no
+// language library = built-in texts.
 struct ConfigHostInfo {
     HINSTANCE instance;          // the host's module: dialogs 132/133, bitmap 136, icon 128
     HWND hostWindow;             // receives WM_QOR_CONFIGCHANGED and QOR_BUSMSG_APPLYALL
@@ -42,7 +44,7 @@ struct ConfigHostInfo {
     const wchar_t* helpFile;     // HTML Help file name, looked up beside the program
     const wchar_t* helpLink;     // used when the help file is missing
     const wchar_t* fontName;     // UsedFont; empty keeps the dialog font
-    int schemeIndex;             // SchemeIndex
+    const DWORD* schemeIndex;    // SchemeIndex
     CResourceAccess* resources;
 };
 void SetConfigHostInfo(const ConfigHostInfo& info);
@@ -74,9 +76,13 @@ void SetConfigChangePending();
 BOOL IsConfigChangePending();
 // DLL_SetDisableState of every plug-in row whose image says it can be disabled.
 void ApplyDisableStates();
-void ShowHelp(DWORD topic, BOOL toPage);
+void ShowHelp(DWORD topic, DWORD toPage);
 // Fills the module list: the " Main program" row, then the six categories.
 void FillModuleList(HWND list);
+// Fills the open "Module info" list again (the loaded modules changed).
+void FillModuleList();
+// Re-reads the scheme and font and redraws an open dialog (the host's scheme changed).
+void RefreshConfigLook();
 // Appends a file of the program folder as the row "." + file name, when it exists.
 void AppendProgramFileToList(HWND list, const wchar_t* fileName);
 

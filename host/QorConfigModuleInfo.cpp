@@ -200,6 +200,16 @@ void FillModuleList(HWND list)
         FillCategory(list, *plugins);
 }
 
+void FillModuleList()
+{
+    HWND list = qorconfig::g_hWndList;
+    if (!list)
+        return;
+    g_PluginSearch.UpdateCanDisable();
+    ListView_DeleteAllItems(list);
+    FillModuleList(list);
+}
+
 void AppendProgramFileToList(HWND list, const wchar_t* fileName)
 {
     if (!list || !fileName || !fileName[0])

@@ -48,6 +48,8 @@ CPluginBase* const kAll[] = {&g_PluginDebug, &g_PluginExtra, &g_PluginInfo,
 const wchar_t* const kFolders[] = {L"PluginDebug", L"PluginExtra", L"PluginInfo",
                                    L"PluginSave",  L"PluginSearch", L"PluginTelephony"};
 
+const DWORD kScheme = 0;
+
 class ConfigDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -87,7 +89,7 @@ protected:
     }
     void Use(CResourceAccess* resources)
     {
-        ConfigHostInfo info = {GetModuleHandleW(nullptr), host.hwnd(), L"Orvix Telvane", L"", L"https://www.orvix.example/help", L"", 0, resources};
+        ConfigHostInfo info = {GetModuleHandleW(nullptr), host.hwnd(), L"Orvix Telvane", L"", L"https://www.orvix.example/help", L"", &kScheme, resources};
         SetConfigHostInfo(info);
     }
     HMODULE Module(CPluginBase& plugins, DWORD id)
