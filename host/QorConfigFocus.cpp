@@ -52,7 +52,10 @@ HWND NextFocus(HWND from)
     HWND apply = Item(1006);
     HWND help = Item(9);
     HWND page = GetConfigPage();
-    HWND pageStop = FirstPageStop(page);
+    // A move to a page without a tab stop goes to the tree.
+    HWND pageStop = Usable(page) ? FirstPageStop(page) : nullptr;
+    if (Usable(page) && !pageStop)
+        pageStop = tree;
     if (from == tree)
         return FirstUsable({info, pageStop, close});
     if (from == info)

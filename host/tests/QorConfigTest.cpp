@@ -11,6 +11,7 @@
 #include "foundation/Seams.h"
 #include "foundation/SharedMem.h"
 #include "foundation/TreeViewTools.h"
+#include "host/BusRouter.h"
 #include "host/PluginBase.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/plugins/TestPluginRecord.h"
@@ -126,6 +127,15 @@ protected:
         return n;
     }
     void DropPosted() { TakePosted(); }
+    // A left click on the row's image, as the mouse gives it.
+    static void ClickImage(HWND list, int row)
+    {
+        RECT icon = {};
+        ListView_GetItemRect(list, row, &icon, LVIR_ICON);
+        LPARAM at = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
+        PostMessageW(list, WM_LBUTTONUP, 0, at);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    }
     int Count(const wchar_t* tag, const wchar_t* function, DWORD type = DWORD(-1))
     {
         int n = 0;
@@ -308,13 +318,6 @@ TEST_F(ConfigDialog, ImageClicksSwitchRowsAndApplyReachesOnlySwitchablePlugins)
     ASSERT_NE(nullptr, list);
     DropPosted();
     auto row = [&](DWORD id) { return FindListViewItemByData(list, reinterpret_cast<LPARAM>(Search(id))); };
-    auto click = [&](DWORD id) {
-        RECT icon = {};
-        ListView_GetItemRect(list, row(id), &icon, LVIR_ICON);
-        LPARAM at = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
-        PostMessageW(list, WM_LBUTTONUP, 0, at);
-        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    };
     auto image = [&](DWORD id) { return GetListViewItemImage(list, row(id), 0); };
 
     const struct {
@@ -342,7 +345,7 @@ TEST_F(ConfigDialog, ImageClicksSwitchRowsAndApplyReachesOnlySwitchablePlugins)
     for (const auto& c : clicks) {
         g_questions.clear();
         g_answers = c.answers;
-        click(c.id);
+        ClickImage(list, row(c.id));
         EXPECT_EQ(c.after, image(c.id)) << c.id;
         EXPECT_EQ(c.posted, TakePosted()) << c.id;
         testing_support::PumpFor(20);
@@ -375,12 +378,8 @@ TEST_F(ConfigDialog, BetaQuestionUsesTheLanguageLibrary)
     HWND list = GetConfigModuleList();
     ASSERT_NE(nullptr, list);
     int row = FindListViewItemByData(list, reinterpret_cast<LPARAM>(Search(913)));
-    RECT icon = {};
-    ListView_GetItemRect(list, row, &icon, LVIR_ICON);
-    LPARAM at = MAKELPARAM((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
     g_answers = {IDOK};
-    PostMessageW(list, WM_LBUTTONUP, 0, at);
-    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ClickImage(list, row);
     ASSERT_EQ(1u, g_questions.size());
     EXPECT_EQ(L"Beta-Version", g_questions[0].caption);
     EXPECT_EQ(kImageOn, GetListViewItemImage(list, row, 0));
@@ -406,6 +405,36 @@ TEST_F(ConfigDialog, ClosingBeforeUnloadLeavesNoPageOfTheUnloadedPlugin)
     testing_support::PumpFor(50);  // no message reaches a freed page
     ShowConfig(0);
     EXPECT_EQ((std::vector<std::wstring>{L"Module info", L"Search"}), RootTexts(GetConfigTree()));
+}
+
+TEST_F(ConfigDialog, UnloadCommandsCloseTheDialogFirst)
+{
+    CBusRouter router(g_PluginDebug, g_PluginExtra, g_PluginInfo, g_PluginSave, g_PluginSearch, g_PluginTelephony);
+    const struct {
+        const wchar_t* command;
+        const wchar_t* argument;
+        DWORD page;
+    } commands[] = {
+        {L"PLUGINREMOVE", L"PluginSearchCS2", 912},
+        {L"REMOVEALLPHONEMODULES", nullptr, 501},
+        {L"LOADALLSEARCHMODULES", nullptr, 911},
+    };
+    for (const auto& c : commands) {
+        ShowConfig(c.page);
+        HWND dialog = GetConfigDialog();
+        HWND page = GetConfigPage();
+        ASSERT_NE(nullptr, page) << c.command;
+        router.ExecuteBusCommand(c.command, c.argument);
+        EXPECT_FALSE(IsWindow(page)) << c.command;
+        EXPECT_FALSE(IsWindow(dialog)) << c.command;
+        EXPECT_EQ(nullptr, GetConfigDialog()) << c.command;
+        testing_support::PumpFor(20);
+    }
+    // Opened again, the dialog shows what is loaded now.
+    ShowConfig(0);
+    HWND tree = GetConfigTree();
+    EXPECT_EQ((std::vector<std::wstring>{L"Module info", L"Search"}), RootTexts(tree));
+    EXPECT_EQ(5, CountTreeViewChildren(tree, FindTreeViewChildByText(tree, nullptr, L"Search")));
 }
 
 TEST_F(ConfigDialog, KeyUpMovesTheFocusRound)
