@@ -322,7 +322,8 @@ LRESULT TreeCustomDraw(NMTVCUSTOMDRAW* draw)
 
 INT_PTR OnNotify(HWND dialog, NMHDR* header)
 {
-    if (header->idFrom != kIdTree)
+    // The tree reports its own clearing while the dialog is destroyed: nothing to do then.
+    if (header->idFrom != kIdTree || dialog != s_dialog)
         return FALSE;
     switch (header->code) {
     case TVN_SELCHANGINGW: {
@@ -484,8 +485,9 @@ void ShowConfig(DWORD_PTR page)
 void CloseConfig()
 {
     LogLine(3, L"Func.CloseConfig.Begin");
-    if (qorconfig::g_hWndPage)
-        SendMessageW(qorconfig::g_hWndPage, WM_COMMAND, IDOK, 0);
+    // IDOK to the page, which is then destroyed: the dialog's own close finds no page to tell
+    // a second time.
+    CloseSettingsPage();
     if (s_dialog)
         SendMessageW(s_dialog, WM_COMMAND, IDOK, 0);
     LogLine(3, L"Func.CloseConfig.End");

@@ -229,11 +229,16 @@ TEST_F(ConfigDialog, PageRequestByModuleOrPluginIdSelectsThatPlugin)
         {4711, L"Module info"},  // names no plug-in
     };
     for (const auto& c : cases) {
+        log.Clear();
         ShowConfig(c.page);
         ASSERT_NE(nullptr, GetConfigDialog());
         EXPECT_EQ(c.expected, Selected()) << c.page;
+        bool pluginPage = GetConfigSelectedModule() != GetModuleHandleW(nullptr);
         CloseConfig();
         EXPECT_EQ(nullptr, GetConfigDialog());
+        // A plug-in's page is told IDOK once, then destroyed.
+        EXPECT_EQ(pluginPage ? 1u : 0u, log.Sequence({L"PageOk"}).size()) << c.page;
+        EXPECT_EQ(pluginPage ? 1u : 0u, log.Sequence({L"PageDestroyed"}).size()) << c.page;
     }
     EXPECT_TRUE(g_questions.empty());
 }
