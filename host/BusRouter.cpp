@@ -6,6 +6,7 @@
 #include "foundation/Format.h"
 #include "foundation/MessagePump.h"
 #include "foundation/TextUtils.h"
+#include "host/QorConfig.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,6 +162,8 @@ void CBusRouter::RunCommand(const Command& c)
     for (const auto& r : reloads) {
         if (wcscmp(c.name, r.name) != 0)
             continue;
+        // The settings dialog shows pages and handles of these modules.
+        CloseConfigBeforeUnload();
         r.category->BeforeClose();
         r.category->UnloadAllModules();
         if (r.reload) {
@@ -171,6 +174,8 @@ void CBusRouter::RunCommand(const Command& c)
     }
     if (wcscmp(c.name, L"PLUGINADD") == 0)
         m_search.Add(c.argument);
-    else if (wcscmp(c.name, L"PLUGINREMOVE") == 0)
+    else if (wcscmp(c.name, L"PLUGINREMOVE") == 0) {
+        CloseConfigBeforeUnload();
         m_search.Remove(c.argument);
+    }
 }

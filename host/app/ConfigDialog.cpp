@@ -1,54 +1,62 @@
-// The settings dialog's entry points. The dialog itself comes later; until then the host
-// opens no window for them and keeps their state so that callers behave the same.
+// The host's entry points on the settings dialog, and what the dialog reads of the host.
 #include "host/app/ConfigDialog.h"
 
-#include "foundation/HelpTools.h"
-#include "foundation/SharedMem.h"
-#include "host/PluginBase.h"
+#include "foundation/ResourceAccess.h"
+#include "foundation/TreeViewTools.h"
 #include "host/app/HostGlobals.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
 
 namespace {
 
-BOOL g_bConfigChanged = FALSE;
+// The dialog reads these globals where they are each time; registering them needs no other
+// object to exist yet.
+const bool s_hostInfoSet = [] {
+    ConfigHostInfo info = {};
+    info.helpFile = g_szHelpFile;
+    info.fontName = g_szUsedFont;
+    info.schemeIndex = &g_dwSchemeIndex;
+    info.resources = &g_ResourceAccess;
+    SetConfigHostInfo(info);
+    return true;
+}();
 
 }  // namespace
 
-void ShowConfig(DWORD pluginId)
-{
-    (void)pluginId;
-}
-
-void CloseConfig()
-{
-    // No page is open any more.
-    g_pSharedMemView[1] = 0;
-}
-
 BOOL IsConfigOpen()
 {
-    return FALSE;
+    return GetConfigDialog() != nullptr;
 }
 
-void SelectConfigPage(const wchar_t*, const wchar_t*) {}
+void SelectConfigPage(const wchar_t* topText, const wchar_t* pageText)
+{
+    HWND tree = GetConfigTree();
+    if (!tree || !topText || !pageText)
+        return;
+    for (HTREEITEM top = TreeView_GetRoot(tree); top; top = TreeView_GetNextSibling(tree, top)) {
+        wchar_t text[260] = L"";
+        GetTreeViewItemText(tree, top, text, _countof(text));
+        if (!wcsstr(text, topText))
+            continue;
+        if (HTREEITEM page = FindTreeViewChildByText(tree, top, pageText)) {
+            TreeView_SelectItem(tree, page);
+            return;
+        }
+    }
+}
 
 void MarkConfigChanged()
 {
-    g_bConfigChanged = TRUE;
+    SetConfigChangePending();
 }
 
-void UpdateConfigButtons() {}
-
-void FillModuleList() {}
-
-void ApplyDisableStates()
+void ConfigKeyUp(HWND window, WPARAM key)
 {
-    // Without the dialog's module list the plug-ins keep the states they have.
-}
-
-void ConfigKeyUp(HWND, WPARAM) {}
-
-void ShowHelp(DWORD topic, DWORD pageFlag)
-{
-    (void)pageFlag;
-    ShowHelpContext(g_szHelpFile, topic);
+    MSG msg = {};
+    msg.hwnd = window;
+    msg.message = WM_KEYUP;
+    msg.wParam = key;
+    HandleConfigKeyUp(&msg);
 }

@@ -40,6 +40,8 @@
 #define TEST_PLUGIN_DISABLED 0
 #endif
 
+extern "C" const wchar_t* DLL_GetPluginName();
+
 #ifdef TEST_PLUGIN_NEEDS_DEP
 extern "C" __declspec(dllimport) int TestDepHelperValue();
 #endif
@@ -204,6 +206,58 @@ void Act(const wchar_t* text)
     }
 }
 
+// The settings page: a modeless child dialog with a label and one edit field. Like real
+// plug-in pages it ends with EndDialog on IDOK, which only hides a modeless dialog; the host
+// has to destroy it.
+HINSTANCE g_instance = nullptr;
+constexpr int kPageTextId = 100;
+constexpr int kPageEditId = 101;
+
+#pragma pack(push, 4)
+struct PageTemplate {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+    struct Item {
+        DLGITEMTEMPLATE item;
+        WORD classMarker, classAtom, text, extra;
+    } label;
+    WORD pad1;
+    Item edit;
+};
+#pragma pack(pop)
+
+const PageTemplate g_pageTemplate = {
+    {WS_CHILD | DS_CONTROL, WS_EX_CONTROLPARENT, 2, 0, 0, 200, 100},
+    0, 0, 0,
+    {{WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 5, 5, 180, 10, kPageTextId}, 0xFFFF, 0x0082, 0, 0},
+    0,
+    {{WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 5, 20, 120, 12, kPageEditId}, 0xFFFF,
+     0x0081, 0, 0},
+};
+
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            Record(L"PageOk", LOWORD(wParam));
+            EndDialog(page, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    case WM_HELP:
+        Record(L"PageHelp", 0);
+        return TRUE;
+    case WM_DESTROY:
+        Record(L"PageDestroyed", 0);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -278,12 +332,19 @@ void WINAPI DLL_SetDisableState(DWORD disabled)
 HWND WINAPI DLL_ShowConfig(HWND parent)
 {
     Record(L"ShowConfig", 0);
-    return nullptr;
+    if (!parent)
+        return nullptr;
+    HWND page = CreateDialogIndirectParamW(g_instance, reinterpret_cast<const DLGTEMPLATE*>(&g_pageTemplate), parent,
+                                           PageProc, 0);
+    if (page)
+        SetDlgItemTextW(page, kPageTextId, DLL_GetPluginName());
+    return page;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*)
 {
     if (reason == DLL_PROCESS_ATTACH) {
+        g_instance = instance;
         wchar_t module[64];
         FormatW(module, _countof(module), L"PLUGINTEST%s", kTag);
         SetLogModuleName(module);
