@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <shlobj.h>
 
 #include <algorithm>
@@ -456,6 +458,39 @@ TEST(HostProgram, AboutBoxAndEndQuestion)
     PostMessageW(question[0], WM_COMMAND, IDOK, 0);
     EXPECT_EQ(0u, host.WaitExit(first));
     EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
+}
+
+// The tray menu's settings entry opens the settings dialog in the real program, with a tree
+// node for each category that has plug-ins; the bus closes it again.
+TEST(HostProgram, SettingsEntryOpensTheDialog)
+{
+    PluginCallLog log(L"hostsettings");
+    HostProgram host(L"config");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+
+    PostMessageW(window, WM_COMMAND, 32778, 0);
+    std::vector<HWND> dialogs = WaitDialogs(pid, L"Orvix Telvane - Settings");
+    ASSERT_EQ(1u, dialogs.size());
+    HWND tree = GetDlgItem(dialogs[0], 1000);
+    ASSERT_NE(nullptr, tree);
+    // "Module info", the Telephony and Search nodes and their six plug-ins; no node for the
+    // empty categories.
+    EXPECT_EQ(9u, TreeView_GetCount(tree));
+    // A second settings command brings the open dialog forward instead of opening another.
+    PostMessageW(window, WM_COMMAND, 32778, 0);
+    Sleep(500);
+    EXPECT_EQ(1u, ProcessDialogs(pid, L"Orvix Telvane - Settings").size());
+
+    SetText(window, BusText(36, {}));  // QOR_BUSMSG_CLOSECONFIG
+    for (int i = 0; i < 50 && !ProcessDialogs(pid, L"Orvix Telvane - Settings").empty(); ++i)
+        Sleep(100);
+    EXPECT_TRUE(ProcessDialogs(pid, L"Orvix Telvane - Settings").empty());
+    SetText(window, BusText(10, {}));
+    EXPECT_EQ(0u, host.WaitExit(first));
 }
 
 TEST(HostProgram, CrashingPluginWritesDump)
