@@ -3,6 +3,7 @@
 // dist-shaped folder of its own with the recording test plug-ins; the real OrvixTelvane.exe
 // is used for its -I, -D and -U switches. The service name is fixed ("CorvallExpress"), so
 // every case removes the service at its end, whatever happened.
+#include "bus/BusTypes.h"
 #include "foundation/ServiceTools.h"
 #include "tests/plugins/TestPluginRecord.h"
 #include "tests/support/TestSupport.h"
@@ -170,6 +171,45 @@ protected:
         return false;
     }
 
+    // The host window of a process (0 when it has none within the wait).
+    HWND HostWindowOf(DWORD processId)
+    {
+        for (int i = 0; i < 300; ++i) {
+            HWND window = nullptr;
+            while ((window = FindWindowExW(nullptr, window, kService, nullptr)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == processId)
+                    return window;
+            }
+            Sleep(100);
+        }
+        return nullptr;
+    }
+
+    // How many bus messages of that type the plug-in has received.
+    int BusCount(const wchar_t* tag, DWORD type) const
+    {
+        int n = 0;
+        for (const TestPluginCall& c : m_log.Calls())
+            n += wcscmp(c.tag, tag) == 0 && wcscmp(c.function, L"BusProcess") == 0 && c.type == type;
+        return n;
+    }
+
+    // A menu command posted to the host reaches the plug-ins as a bus message after every
+    // bus message the host posted before it: once it is seen, those have been seen too.
+    bool FlushHostBus(HWND window)
+    {
+        int before = BusCount(L"S0", QOR_BUSMSG_MENUCOMMAND);
+        PostMessageW(window, WM_COMMAND, 12345, 0);
+        for (int i = 0; i < 300; ++i) {
+            if (BusCount(L"S0", QOR_BUSMSG_MENUCOMMAND) > before)
+                return true;
+            Sleep(50);
+        }
+        return false;
+    }
+
     // Sends a control and returns the state the service reports right after.
     DWORD Control(DWORD control, BOOL* accepted = nullptr)
     {
@@ -279,6 +319,9 @@ TEST_F(ServiceMode, PauseContinueAndOtherControlsChangeOnlyTheReportedState)
     }
     // The host lives on, and in service mode the plug-ins hear nothing of pause and continue.
     EXPECT_EQ(m_processId, GetServiceProcessId(kService));
+    HWND window = HostWindowOf(m_processId);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(FlushHostBus(window));
     for (const TestPluginCall& c : m_log.Calls())
         EXPECT_FALSE(wcscmp(c.function, L"BusProcess") == 0 && (c.type == 62 || c.type == 63))
             << c.tag << " got bus type " << c.type;
@@ -322,6 +365,40 @@ TEST_F(ServiceMode, InstallStoresTheQuotedProgramPath)
     // Installed but never started: -U removes it.
     EXPECT_EQ(0u, RunProgram(exe, L"-U"));
     EXPECT_FALSE(ServiceExists(kService));
+}
+
+// In tray mode the same hand-over tells the plug-ins, once per pause and per continue.
+TEST_F(ServiceMode, TrayModePauseAndContinueReachThePluginsOnce)
+{
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    std::wstring command = L"\"" + RealExe() + L"\"";
+    ASSERT_TRUE(CreateProcessW(RealExe().c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(),
+                               &si, &pi));
+    CloseHandle(pi.hThread);
+    m_processId = pi.dwProcessId;
+    HWND window = HostWindowOf(pi.dwProcessId);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(WaitForCalls(L"AfterLoad"));
+
+    PostMessageW(window, WM_QOR_SERVICECONTROL, SERVICE_PAUSED, 0);
+    ASSERT_TRUE(FlushHostBus(window));
+    PostMessageW(window, WM_QOR_SERVICECONTROL, SERVICE_RUNNING, 0);
+    // A stop code does nothing in tray mode: the host stays.
+    PostMessageW(window, WM_QOR_SERVICECONTROL, SERVICE_STOPPED, 0);
+    ASSERT_TRUE(FlushHostBus(window));
+    for (const wchar_t* tag : kPluginTags) {
+        EXPECT_EQ(1, BusCount(tag, QOR_BUSMSG_PAUSED)) << tag;
+        EXPECT_EQ(1, BusCount(tag, QOR_BUSMSG_CONTINUED)) << tag;
+    }
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    CloseHandle(pi.hProcess);
 }
 
 // As the service account but not started by the service manager, the host has no
