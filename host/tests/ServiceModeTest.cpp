@@ -406,8 +406,7 @@ TEST_F(ServiceMode, TrayModePauseAndContinueReachThePluginsOnce)
 TEST_F(ServiceMode, ServiceAccountWithoutServiceManagerEndsWithAnError)
 {
     DWORD code = RunProgram(Launcher(), L"");
-    EXPECT_NE(DWORD(STILL_ACTIVE), code);
-    EXPECT_NE(0u, code);
+    EXPECT_EQ(DWORD(-1), code);
     EXPECT_TRUE(AllCalled(m_log.Calls(), L"BeforeClose"));
 }
 
