@@ -316,7 +316,10 @@ void EndHostProcess()
         g_pSharedMemView[3] = 0;
     PostQuitMessage(0);
     g_hWndParent = nullptr;
-    TerminateProcess(GetCurrentProcess(), 0);
+    // A service reports STOPPED last: the service control manager may end the process at
+    // any moment after it.
+    ReportServiceEnded();
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_nHostExitCode));
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
