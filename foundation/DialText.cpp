@@ -1,5 +1,6 @@
 #include "foundation/DialText.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/TextEncoding.h"
 #include "foundation/TextUtils.h"
@@ -187,8 +188,7 @@ int ClassifyTarget(const wchar_t* text)
         return 0;
     if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text, wcslen(text) >= 4 ? 4 : -1, L"HTTP", 4) == CSTR_EQUAL)
         return 1;
-    DWORD attributes = GetFileAttributesW(text);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 0;
+    return IsExistingFile(text) ? 2 : 0;
 }
 
 int Utf8UnitsToWide(wchar_t* text, size_t capacity)

@@ -56,6 +56,12 @@ bool FindPathEntry(const wchar_t* path, WIN32_FIND_DATAW* found)
     return true;
 }
 
+int IsExistingFile(const wchar_t* path)
+{
+    DWORD attributes = path ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+}
+
 int IsDirectory(const wchar_t* path)
 {
     WIN32_FIND_DATAW found;

@@ -7,6 +7,8 @@
 // The directory entry of a path (FindFirstFileW); false when there is none.
 bool FindPathEntry(const wchar_t* path, WIN32_FIND_DATAW* found);
 int IsDirectory(const wchar_t* path);
+// 1 when the path names an existing file (not a folder).
+int IsExistingFile(const wchar_t* path);
 // Creates every missing folder of the path (a trailing '\' is removed from it). 1 when the
 // whole path exists at the end, 0 when a folder could not be created (nothing below it is).
 int CreateFolderPath(wchar_t* path);

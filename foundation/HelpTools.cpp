@@ -1,5 +1,6 @@
 #include "foundation/HelpTools.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
 #include "foundation/RegTool.h"
@@ -8,12 +9,6 @@
 namespace {
 
 const size_t kPath = 512;
-
-bool FileExists(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // "<Windows>\HELP\<name>"; false when the Windows folder is unknown.
 bool WindowsHelpPath(wchar_t* path, size_t size, const wchar_t* fileName)
@@ -46,7 +41,7 @@ void FindHelpFile(wchar_t* path, size_t size, const wchar_t* folder, const wchar
     CopyText(beside, kPath, folder);
     AppendPathSeparator(beside, kPath);
     AppendText(beside, kPath, fileName);
-    if (FileExists(beside) || !WindowsHelpPath(path, size, fileName))
+    if (IsExistingFile(beside) || !WindowsHelpPath(path, size, fileName))
         CopyText(path, size, beside);
 }
 
@@ -72,10 +67,10 @@ int HelpFileExists(const wchar_t* fileName)
     wchar_t path[kPath] = L"";
     CopyText(path, kPath, GetModuleFolder());
     AppendText(path, kPath, fileName);
-    if (FileExists(path))
+    if (IsExistingFile(path))
         return 1;
     // Without a Windows folder there is no help file there either.
-    return WindowsHelpPath(path, kPath, fileName) && FileExists(path) ? 1 : 0;
+    return WindowsHelpPath(path, kPath, fileName) && IsExistingFile(path) ? 1 : 0;
 }
 
 void AllowLocalHelpContent()

@@ -18,12 +18,6 @@ constexpr size_t kPath = 1024;
 SYSTEMTIME g_startTime;
 bool g_startTimeSet = false;
 
-bool FileExists(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void ProgramFilePath(wchar_t* dst, size_t capacity, const wchar_t* subFolder, const wchar_t* file)
 {
     if (subFolder && *subFolder)
@@ -72,7 +66,7 @@ void MoveUnder(const wchar_t* base, const wchar_t* source, const wchar_t* target
     wchar_t from[kPath], to[kPath];
     FormatW(from, _countof(from), L"%s\\%s", base, source);
     FormatW(to, _countof(to), L"%s\\%s", base, target);
-    if (FileExists(from))
+    if (IsExistingFile(from))
         MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
@@ -145,7 +139,7 @@ void ReplaceUpdaterProgram()
     wchar_t download[kPath], updater[kPath];
     ProgramFilePath(download, _countof(download), nullptr, L"ZUPDRA.EX_");
     ProgramFilePath(updater, _countof(updater), nullptr, L"ZUPDRA.EXE");
-    if (!FileExists(download))
+    if (!IsExistingFile(download))
         return;
     if (!CopyFileW(download, updater, FALSE))
         return;  // keep the download so the next start can try again
@@ -160,7 +154,7 @@ void ReplaceProgramFile(const wchar_t* subFolder, const wchar_t* source, const w
     wchar_t from[kPath], to[kPath];
     ProgramFilePath(from, _countof(from), subFolder, source);
     ProgramFilePath(to, _countof(to), subFolder, target);
-    if (!FileExists(from))
+    if (!IsExistingFile(from))
         return;
     DeleteFileW(to);
     MoveFileW(from, to);
@@ -231,7 +225,7 @@ void InstallActPlugin()
     wchar_t actFolder[kPath], source[kPath], target[kPath];
     FormatW(actFolder, _countof(actFolder), L"%s\\ACT\\Act for Windows\\Plugins", GetProgramFilesFolder());
     ProgramFilePath(source, _countof(source), L"PluginSearch", L"TelvaneForACT.dll");
-    if (!IsDirectory(actFolder) || !FileExists(source))
+    if (!IsDirectory(actFolder) || !IsExistingFile(source))
         return;
     FormatW(target, _countof(target), L"%s\\TelvaneForACT.dll", actFolder);
     CopyFileW(source, target, FALSE);

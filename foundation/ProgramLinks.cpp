@@ -1,5 +1,6 @@
 #include "foundation/ProgramLinks.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
 #include "foundation/ShellLinks.h"
@@ -17,8 +18,7 @@ bool ProgramFile(wchar_t* path, size_t capacity, const wchar_t* file)
         CopyText(path, capacity, file);
     else
         FormatW(path, capacity, L"%s%s", GetModuleFolder(), file);
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return IsExistingFile(path) != 0;
 }
 
 bool HasName(const wchar_t* name)

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
 #include "foundation/Seams.h"
@@ -41,12 +42,6 @@ const LanguageFolder* FindLanguageFolder(const wchar_t* displayName)
         }
     }
     return &kLanguageFolders[1];
-}
-
-bool FileExists(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // <base>\Resource\<code>\<name>; false when it does not fit in MAX_PATH - 1 characters (a cut
@@ -317,9 +312,9 @@ int CResourceAccess::SwitchLanguage(const wchar_t* displayName)
         CopyText(base, _countof(base), GetModuleFolder());
 
     wchar_t path[MAX_PATH] = L"";
-    bool found = MakeLibraryPath(path, base, language->code, L"Resource.dll") && FileExists(path);
+    bool found = MakeLibraryPath(path, base, language->code, L"Resource.dll") && IsExistingFile(path);
     if (!found && language->olderCode)
-        found = MakeLibraryPath(path, base, language->olderCode, L"Resource.dll") && FileExists(path);
+        found = MakeLibraryPath(path, base, language->olderCode, L"Resource.dll") && IsExistingFile(path);
     if (!found)
         return 0;
 

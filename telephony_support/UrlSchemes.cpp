@@ -1,5 +1,6 @@
 #include "telephony_support/UrlSchemes.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
 #include "foundation/RegTool.h"
@@ -80,8 +81,7 @@ void RegisterUrlProtocols(const wchar_t* handler)
             CopyText(path, _countof(path), handler);
         else
             FormatW(path, _countof(path), L"%s%s", GetModuleFolder(), handler);
-        DWORD attributes = GetFileAttributesW(path);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!IsExistingFile(path))
             return;
     }
     DisableLyncProtocolHandlers(63);

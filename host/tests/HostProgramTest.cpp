@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+using testing_support::CopyFolderFiles;
 using testing_support::PluginCallLog;
 
 namespace {
@@ -37,20 +38,6 @@ std::wstring ReportValue(const wchar_t* section, const wchar_t* key)
     wchar_t value[512] = L"";
     GetPrivateProfileStringW(section, key, L"", value, _countof(value), ReportFile().c_str());
     return value;
-}
-
-void CopyFolderFiles(const std::wstring& from, const std::wstring& to, const wchar_t* pattern)
-{
-    CreateDirectoryW(to.c_str(), nullptr);
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((from + L"\\" + pattern).c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            CopyFileW((from + L"\\" + fd.cFileName).c_str(), (to + L"\\" + fd.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
 }
 
 // A bus text as other programs write it.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+using testing_support::CopyFolderFiles;
 using testing_support::PluginCallLog;
 
 namespace {
@@ -22,20 +23,6 @@ const wchar_t* const kCategories[] = {L"PluginDebug", L"PluginSearch", L"PluginI
                                       L"PluginSave",  L"PluginExtra",  L"PluginTelephony"};
 // Every plug-in of the "main" test tree.
 const wchar_t* const kPluginTags[] = {L"D", L"S0", L"S1", L"S2", L"S3", L"S4", L"S5", L"I", L"V", L"E", L"T"};
-
-void CopyFolderFiles(const std::wstring& from, const std::wstring& to, const wchar_t* pattern)
-{
-    CreateDirectoryW(to.c_str(), nullptr);
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((from + L"\\" + pattern).c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            CopyFileW((from + L"\\" + fd.cFileName).c_str(), (to + L"\\" + fd.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-}
 
 // Stops the service (bounded) and deletes it; ends a host process that is still there.
 void RemoveTestService(DWORD processId)

@@ -39,6 +39,10 @@ std::wstring DistFolder();
 std::wstring MakeTempFolder(const wchar_t* name);
 void RemoveTree(const std::wstring& folder);
 
+// Copies the files (not folders) of one folder that match the pattern into another, which is
+// created when missing.
+void CopyFolderFiles(const std::wstring& from, const std::wstring& to, const wchar_t* pattern);
+
 std::vector<BYTE> ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const void* data, size_t size);
 
