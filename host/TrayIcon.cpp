@@ -7,8 +7,10 @@
 #include <cstdarg>
 #include <initializer_list>
 
-// The shell knows this record by its size: the full Vista-and-later form.
-static_assert(sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW of 956 bytes");
+// The shell knows this record by its size: the full Vista-and-later form (pointer-sized
+// handles make it larger on x86_64).
+static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 8 ? 976 : 956),
+              "NOTIFYICONDATAW in its Vista-and-later form");
 
 namespace {
 

@@ -6,5 +6,5 @@ orvix_add_test(orkane_vars_test
 add_executable(orkane_websocket_test tests/PbxWebsocketTest.cpp)
 target_link_libraries(orkane_websocket_test PRIVATE telephony_orkane_core test_host test_support gmock gtest_main)
 add_test(NAME orkane_websocket_test
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-fake-pbx $<TARGET_FILE:orkane_websocket_test>)
+  COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_websocket_test>)
 set_tests_properties(orkane_websocket_test PROPERTIES TIMEOUT 300)
