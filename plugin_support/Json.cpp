@@ -24,6 +24,7 @@ bool JsonNameLess::operator()(const std::wstring& a, const std::wstring& b) cons
 CJsonValue::CJsonValue() : m_type(JsonType_Null), m_number(0) {}
 CJsonValue::CJsonValue(const wchar_t* text) : m_type(JsonType_String), m_string(new std::wstring(text ? text : L"")) {}
 CJsonValue::CJsonValue(const std::wstring& text) : m_type(JsonType_String), m_string(new std::wstring(text)) {}
+CJsonValue::CJsonValue(std::wstring&& text) : m_type(JsonType_String), m_string(new std::wstring(std::move(text))) {}
 CJsonValue::CJsonValue(bool value) : m_type(JsonType_Bool), m_bool(value) {}
 CJsonValue::CJsonValue(double value) : m_type(JsonType_Number), m_number(value) {}
 CJsonValue::CJsonValue(int value) : m_type(JsonType_Number), m_number(static_cast<double>(value)) {}
@@ -236,8 +237,11 @@ bool JsonExtractString(const wchar_t** data, std::wstring& out)
         }
         if (c < 0x20 && c != L'\t')
             return false;
-        out += c;
-        ++p;
+        // A run of plain characters goes in at once: one append instead of one per character.
+        const wchar_t* run = p;
+        while (*p != L'"' && *p != L'\\' && (*p >= 0x20 || *p == L'\t'))
+            ++p;
+        out.append(run, static_cast<size_t>(p - run));
     }
 }
 
@@ -410,9 +414,12 @@ static CJsonValue* ParseObject(const wchar_t** data, int depth)
             if (!value)
                 break;
             try {
-                CJsonValue*& slot = members[name];
-                delete slot;  // a repeated name keeps its last value
-                slot = value;
+                // The name moves into the new member (a repeated name keeps its last value).
+                auto placed = members.try_emplace(std::move(name), value);
+                if (!placed.second) {
+                    delete placed.first->second;
+                    placed.first->second = value;
+                }
             } catch (...) {
                 delete value;
                 throw;
@@ -445,17 +452,19 @@ CJsonValue* CJsonValue::Parse(const wchar_t** data, int depth)
         if (!JsonExtractString(&p, text))
             return nullptr;
         *data = p;
-        return new CJsonValue(text);
+        return new CJsonValue(std::move(text));
     }
-    if (MatchWord(p, L"true")) {
+    // The words are matched only where one can begin (they are read in either case).
+    wchar_t lower = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    if (lower == L't' && MatchWord(p, L"true")) {
         *data = p + 4;
         return new CJsonValue(true);
     }
-    if (MatchWord(p, L"false")) {
+    if (lower == L'f' && MatchWord(p, L"false")) {
         *data = p + 5;
         return new CJsonValue(false);
     }
-    if (MatchWord(p, L"null")) {
+    if (lower == L'n' && MatchWord(p, L"null")) {
         *data = p + 4;
         return new CJsonValue();
     }

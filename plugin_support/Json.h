@@ -36,6 +36,7 @@ public:
     CJsonValue();
     explicit CJsonValue(const wchar_t* text);
     explicit CJsonValue(const std::wstring& text);
+    explicit CJsonValue(std::wstring&& text);
     explicit CJsonValue(bool value);
     explicit CJsonValue(double value);
     explicit CJsonValue(int value);

@@ -14,13 +14,6 @@ const uint32_t kSine[64] = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
 };
 
-const int kShift[64] = {
-    7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-    5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-    4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-    6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21,
-};
-
 const uint8_t kPadding[64] = {0x80};
 
 inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
@@ -58,25 +51,39 @@ void CMd5::Decode(uint32_t* output, const uint8_t* input, size_t length)
                     (uint32_t(input[j + 3]) << 24);
 }
 
+// The 64 steps written out with constant rotations and word indices: as a loop with a
+// switch and table lookups it ran at two thirds of OpenSSL's speed.
+#define MD5_STEP(fn, a, b, c, d, k, s, step) \
+    a = b + RotateLeft(a + fn(b, c, d) + x[k] + kSine[step], s)
+
 void CMd5::Transform(const uint8_t block[64])
 {
     uint32_t x[16];
     Decode(x, block, 64);
     uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
-    for (int step = 0; step < 64; ++step) {
-        uint32_t f;
-        int k;
-        switch (step / 16) {
-        case 0: f = F(b, c, d); k = step; break;
-        case 1: f = G(b, c, d); k = (5 * step + 1) % 16; break;
-        case 2: f = H(b, c, d); k = (3 * step + 5) % 16; break;
-        default: f = I(b, c, d); k = (7 * step) % 16; break;
-        }
-        uint32_t next = b + RotateLeft(a + f + x[k] + kSine[step], kShift[step]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
+    for (int i = 0; i < 16; i += 4) {
+        MD5_STEP(F, a, b, c, d, i, 7, i);
+        MD5_STEP(F, d, a, b, c, i + 1, 12, i + 1);
+        MD5_STEP(F, c, d, a, b, i + 2, 17, i + 2);
+        MD5_STEP(F, b, c, d, a, i + 3, 22, i + 3);
+    }
+    for (int i = 16; i < 32; i += 4) {
+        MD5_STEP(G, a, b, c, d, (5 * i + 1) % 16, 5, i);
+        MD5_STEP(G, d, a, b, c, (5 * i + 6) % 16, 9, i + 1);
+        MD5_STEP(G, c, d, a, b, (5 * i + 11) % 16, 14, i + 2);
+        MD5_STEP(G, b, c, d, a, (5 * i + 16) % 16, 20, i + 3);
+    }
+    for (int i = 32; i < 48; i += 4) {
+        MD5_STEP(H, a, b, c, d, (3 * i + 5) % 16, 4, i);
+        MD5_STEP(H, d, a, b, c, (3 * i + 8) % 16, 11, i + 1);
+        MD5_STEP(H, c, d, a, b, (3 * i + 11) % 16, 16, i + 2);
+        MD5_STEP(H, b, c, d, a, (3 * i + 14) % 16, 23, i + 3);
+    }
+    for (int i = 48; i < 64; i += 4) {
+        MD5_STEP(I, a, b, c, d, (7 * i) % 16, 6, i);
+        MD5_STEP(I, d, a, b, c, (7 * i + 7) % 16, 10, i + 1);
+        MD5_STEP(I, c, d, a, b, (7 * i + 14) % 16, 15, i + 2);
+        MD5_STEP(I, b, c, d, a, (7 * i + 21) % 16, 21, i + 3);
     }
     m_state[0] += a;
     m_state[1] += b;
@@ -84,6 +91,8 @@ void CMd5::Transform(const uint8_t block[64])
     m_state[3] += d;
     memset(x, 0, sizeof x);
 }
+
+#undef MD5_STEP
 
 void CMd5::Update(const void* data, size_t length)
 {
@@ -97,8 +106,13 @@ void CMd5::Update(const void* data, size_t length)
     size_t partLength = 64 - index;
     size_t i = 0;
     if (length >= partLength) {
-        memcpy(m_buffer + index, input, partLength);
-        Transform(m_buffer);
+        // A block that starts on an empty buffer is hashed where it lies.
+        if (index == 0) {
+            Transform(input);
+        } else {
+            memcpy(m_buffer + index, input, partLength);
+            Transform(m_buffer);
+        }
         for (i = partLength; i + 63 < length; i += 64)
             Transform(input + i);
         index = 0;

@@ -70,29 +70,48 @@ void Sha256Init(Sha256Context* c)
     memcpy(c->state, kH256, sizeof kH256);
 }
 
+// Rounds written out eight at a time, the working variables renamed instead of shifted and
+// the schedule kept in a ring of 16 words: the plain loop ran at two thirds of OpenSSL's speed
+// on short inputs.
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, t, wt)                                                       \
+    do {                                                                                             \
+        uint32_t t1 = h + (Ror32(e, 6) ^ Ror32(e, 11) ^ Ror32(e, 25)) + (g ^ (e & (f ^ g))) + kK256[t] + (wt); \
+        uint32_t t2 = (Ror32(a, 2) ^ Ror32(a, 13) ^ Ror32(a, 22)) + ((a & b) | (c & (a | b)));       \
+        d += t1;                                                                                     \
+        h = t1 + t2;                                                                                 \
+    } while (0)
+
+#define SHA256_SCHEDULE(t)                                                                            \
+    (w[(t) & 15] += (Ror32(w[((t) - 2) & 15], 17) ^ Ror32(w[((t) - 2) & 15], 19) ^ (w[((t) - 2) & 15] >> 10)) + \
+                    w[((t) - 7) & 15] +                                                               \
+                    (Ror32(w[((t) - 15) & 15], 7) ^ Ror32(w[((t) - 15) & 15], 18) ^ (w[((t) - 15) & 15] >> 3)))
+
 void Sha256Compress(Sha256Context* c, const uint8_t block[64])
 {
-    uint32_t w[64];
+    uint32_t w[16];
     for (int t = 0; t < 16; ++t)
         w[t] = Load32(block + 4 * t);
-    for (int t = 16; t < 64; ++t) {
-        uint32_t s0 = Ror32(w[t - 15], 7) ^ Ror32(w[t - 15], 18) ^ (w[t - 15] >> 3);
-        uint32_t s1 = Ror32(w[t - 2], 17) ^ Ror32(w[t - 2], 19) ^ (w[t - 2] >> 10);
-        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
-    }
     uint32_t a = c->state[0], b = c->state[1], cc = c->state[2], d = c->state[3];
     uint32_t e = c->state[4], f = c->state[5], g = c->state[6], h = c->state[7];
-    for (int t = 0; t < 64; ++t) {
-        uint32_t t1 = h + (Ror32(e, 6) ^ Ror32(e, 11) ^ Ror32(e, 25)) + ((e & f) ^ (~e & g)) + kK256[t] + w[t];
-        uint32_t t2 = (Ror32(a, 2) ^ Ror32(a, 13) ^ Ror32(a, 22)) + ((a & b) ^ (a & cc) ^ (b & cc));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = cc;
-        cc = b;
-        b = a;
-        a = t1 + t2;
+    for (int t = 0; t < 16; t += 8) {
+        SHA256_ROUND(a, b, cc, d, e, f, g, h, t, w[t]);
+        SHA256_ROUND(h, a, b, cc, d, e, f, g, t + 1, w[t + 1]);
+        SHA256_ROUND(g, h, a, b, cc, d, e, f, t + 2, w[t + 2]);
+        SHA256_ROUND(f, g, h, a, b, cc, d, e, t + 3, w[t + 3]);
+        SHA256_ROUND(e, f, g, h, a, b, cc, d, t + 4, w[t + 4]);
+        SHA256_ROUND(d, e, f, g, h, a, b, cc, t + 5, w[t + 5]);
+        SHA256_ROUND(cc, d, e, f, g, h, a, b, t + 6, w[t + 6]);
+        SHA256_ROUND(b, cc, d, e, f, g, h, a, t + 7, w[t + 7]);
+    }
+    for (int t = 16; t < 64; t += 8) {
+        SHA256_ROUND(a, b, cc, d, e, f, g, h, t, SHA256_SCHEDULE(t));
+        SHA256_ROUND(h, a, b, cc, d, e, f, g, t + 1, SHA256_SCHEDULE(t + 1));
+        SHA256_ROUND(g, h, a, b, cc, d, e, f, t + 2, SHA256_SCHEDULE(t + 2));
+        SHA256_ROUND(f, g, h, a, b, cc, d, e, t + 3, SHA256_SCHEDULE(t + 3));
+        SHA256_ROUND(e, f, g, h, a, b, cc, d, t + 4, SHA256_SCHEDULE(t + 4));
+        SHA256_ROUND(d, e, f, g, h, a, b, cc, t + 5, SHA256_SCHEDULE(t + 5));
+        SHA256_ROUND(cc, d, e, f, g, h, a, b, t + 6, SHA256_SCHEDULE(t + 6));
+        SHA256_ROUND(b, cc, d, e, f, g, h, a, t + 7, SHA256_SCHEDULE(t + 7));
     }
     c->state[0] += a;
     c->state[1] += b;
@@ -104,21 +123,32 @@ void Sha256Compress(Sha256Context* c, const uint8_t block[64])
     c->state[7] += h;
 }
 
+#undef SHA256_ROUND
+#undef SHA256_SCHEDULE
+
 void Sha256Update(const void* data, size_t length, Sha256Context* c)
 {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (length > 0) {
         size_t used = c->count[0] % 64;
-        size_t take = 64 - used < length ? 64 - used : length;
-        memcpy(c->block + used, p, take);
+        // Whole blocks are hashed where they lie; only a partial block is gathered.
+        size_t take = used == 0 && length >= 64 ? length & ~static_cast<size_t>(63)
+                                                 : (64 - used < length ? 64 - used : length);
+        if (used == 0 && take >= 64) {
+            for (size_t i = 0; i < take; i += 64)
+                Sha256Compress(c, p + i);
+        } else {
+            memcpy(c->block + used, p, take);
+            if (used + take == 64)
+                Sha256Compress(c, c->block);
+        }
         uint32_t low = c->count[0] + uint32_t(take);
         if (low < c->count[0])
             ++c->count[1];
+        c->count[1] += uint32_t(uint64_t(take) >> 32);
         c->count[0] = low;
         p += take;
         length -= take;
-        if (used + take == 64)
-            Sha256Compress(c, c->block);
     }
 }
 

@@ -1,0 +1,122 @@
+// The host's start and end against a minimal window program started and ended the same way:
+//   start: CreateProcess until the program's window answers a sent message (its thread pumps
+//          messages, which for the host means its start-up has reached the message loop);
+//   end:   the end request (the program-end bus text by WM_SETTEXT for the host, WM_CLOSE for
+//          the minimal program) until the process is gone.
+// Runs of the two alternate; the figures are the medians.
+//
+//   HostLifeBench [runs] [seconds to stay up before the end request] [bare]
+// With "bare" the host runs without plug-ins (its own share of the figures).
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "bench/BenchStats.h"
+#include "bench/HostRun.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct Life {
+    double start = -1;
+    double end = -1;
+    double ended = -1;  // host only: until its report said ENDED
+};
+
+Life RunHost(bench::HostFolder& folder, double settle)
+{
+    Life life;
+    bench::Program host;
+    double t0 = bench::Now();
+    if (!host.Start(folder.Exe()))
+        return life;
+    HWND window = bench::WaitAnsweringWindow(host, bench::kHostClass, bench::kHostMarker, 60000);
+    if (!window)
+        return life;
+    // The window answers already while the start-up pumps messages; the loop runs once the
+    // status report says so.
+    while (bench::HostReportedStatus(host.Id()) != L"OK") {
+        if (WaitForSingleObject(host.Process(), 1) == WAIT_OBJECT_0 || bench::Now() - t0 > 60)
+            return life;
+    }
+    life.start = bench::Now() - t0;
+    Sleep(static_cast<DWORD>(settle * 1000));
+    std::wstring end = bench::BusText(L"10", {});
+    double t1 = bench::Now();
+    if (!bench::SendText(window, end, 10000))
+        return life;
+    // Where the time goes: the report says ENDED once the plug-ins are closed and unloaded,
+    // just before the process ends itself.
+    while (WaitForSingleObject(host.Process(), 1) == WAIT_TIMEOUT && bench::Now() - t1 < 30) {
+        if (life.ended < 0 && bench::HostReportedStatus(host.Id()) == L"ENDED")
+            life.ended = bench::Now() - t1;
+    }
+    if (host.WaitExit(0) != STILL_ACTIVE)
+        life.end = bench::Now() - t1;
+    return life;
+}
+
+Life RunMinimal(const std::wstring& exe, double settle)
+{
+    Life life;
+    bench::Program program;
+    double t0 = bench::Now();
+    if (!program.Start(exe))
+        return life;
+    HWND window = bench::WaitAnsweringWindow(program, L"OrvixBenchMinimal", 0, 60000);
+    if (!window)
+        return life;
+    life.start = bench::Now() - t0;
+    Sleep(static_cast<DWORD>(settle * 1000));
+    double t1 = bench::Now();
+    if (PostMessageW(window, WM_CLOSE, 0, 0) && program.WaitExit(30000) != STILL_ACTIVE)
+        life.end = bench::Now() - t1;
+    return life;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    int runs = argc > 1 ? _wtoi(argv[1]) : 10;
+    double settle = argc > 2 ? _wtof(argv[2]) : 1.0;
+    bench::RunningStateGuard quiet;
+    bool bare = argc > 3 && lstrcmpW(argv[3], L"bare") == 0;
+    bench::HostFolder folder(L"bench_life", bare);
+    std::wstring minimal = testing_support::ProgramFolder() + L"MinimalWindow.exe";
+    std::vector<double> hostStart, hostEnd, hostEnded, minStart, minEnd;
+    for (int i = 0; i < runs; ++i) {
+        Life h = RunHost(folder, settle);
+        Life m = RunMinimal(minimal, settle);
+        if (h.start < 0 || h.end < 0 || m.start < 0 || m.end < 0) {
+            fprintf(stderr, "HostLifeBench: run %d failed (host %.3f/%.3f, minimal %.3f/%.3f)\n", i, h.start, h.end,
+                    m.start, m.end);
+            return 1;
+        }
+        hostStart.push_back(h.start);
+        hostEnd.push_back(h.end);
+        hostEnded.push_back(h.ended);
+        minStart.push_back(m.start);
+        minEnd.push_back(m.end);
+    }
+    std::string plugins = folder.HasInfo() ? "PluginInfoVisette" : "";
+    if (folder.HasTelephony())
+        plugins += plugins.empty() ? "PluginTelephonyOrkane" : " and PluginTelephonyOrkane";
+    if (plugins.empty())
+        plugins = "no plug-ins";
+    const char* id3 = bare ? "P3 (host alone)" : "P3";
+    const char* id8 = bare ? "P8 (host alone)" : "P8";
+    double a = bench::Median(hostStart), b = bench::Median(minStart);
+    bench::Row(id3, "host start until its message loop runs, with " + plugins + bench::Fmt(" (median of %.0f)", runs),
+               bench::Fmt("%.0f ms", a * 1000), bench::Fmt("minimal window program %.0f ms", b * 1000), a / b,
+               "≤ 1.5×", a / b <= 1.5);
+    double c = bench::Median(hostEnd), d = bench::Median(minEnd);
+    bench::Row(id8, "program-end text from another program until the host is gone, with " + plugins +
+                         bench::Fmt(" (median of %.0f; max ", runs) +
+                         bench::Fmt("%.0f ms; ", bench::Quantile(hostEnd, 1.0) * 1000) +
+                         bench::Fmt("report said ENDED after %.0f ms)", bench::Median(hostEnded) * 1000),
+               bench::Fmt("%.0f ms", c * 1000), bench::Fmt("WM_CLOSE to minimal program %.0f ms", d * 1000), c / d,
+               "≤ 2× and < 1 s", c / d <= 2 && c < 1.0);
+    return 0;
+}

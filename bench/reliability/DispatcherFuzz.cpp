@@ -1,0 +1,217 @@
+// The telephony plug-in's dispatcher fed mutated PBX messages in-process, with a recording
+// window as the host: no crash, no hang, and nothing on the bus that the PBX did not send.
+// A crash or a hang saves the input that caused it (UTF-16LE) and ends the run with exit
+// code 3; a forged or malformed bus message ends it with exit code 1 and saves its input too.
+//
+//   DispatcherFuzz <corpus.jsonl> <output folder> [--seed N] [--count N] [--seconds S]
+//                  [--hang-seconds S] [--huge N]
+//   DispatcherFuzz --replay <saved input>
+#include <windows.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "bench/reliability/BusMessageCheck.h"
+#include "bench/reliability/MessageMutator.h"
+#include "bus/LogLine.h"
+#include "plugins/telephony_orkane/CallRecords.h"
+#include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
+#include "tests/hosts/RecordingWindow.h"
+
+namespace {
+
+// What the watchdog needs when the dispatching thread crashed or hangs.
+std::wstring g_input;
+std::wstring g_outputFolder = L".";
+uint64_t g_seed = 0;
+volatile LONG64 g_index = -1;
+volatile LONG g_crashCode = 0;
+HANDLE g_crashEvent;
+
+std::wstring SaveInput(const wchar_t* what)
+{
+    std::wstring path = g_outputFolder + L"\\" + what + L"-seed" + std::to_wstring(g_seed) + L"-input" +
+                        std::to_wstring(g_index) + L".u16";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, g_input.data(), static_cast<DWORD>(g_input.size() * sizeof(wchar_t)), &written, nullptr);
+        CloseHandle(file);
+    }
+    return path;
+}
+
+// Runs on the crashed thread's stack, which may be almost used up: only signals the watchdog.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
+{
+    InterlockedExchange(&g_crashCode, info && info->ExceptionRecord ? (LONG)info->ExceptionRecord->ExceptionCode : 1);
+    SetEvent(g_crashEvent);
+    Sleep(INFINITE);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void OnAbort(int)
+{
+    InterlockedExchange(&g_crashCode, 0xAB027);
+    SetEvent(g_crashEvent);
+    Sleep(INFINITE);
+}
+
+struct WatchArgs {
+    DWORD hangSeconds;
+};
+
+DWORD WINAPI Watchdog(void* param)
+{
+    DWORD hangSeconds = static_cast<WatchArgs*>(param)->hangSeconds;
+    LONG64 last = -2;
+    DWORD still = 0;
+    for (;;) {
+        if (WaitForSingleObject(g_crashEvent, 1000) == WAIT_OBJECT_0) {
+            std::wstring path = SaveInput(L"crash");
+            fwprintf(stderr, L"DispatcherFuzz: CRASH 0x%08lX at input %lld (seed %llu); input saved to %ls\n",
+                     (unsigned long)g_crashCode, (long long)g_index, (unsigned long long)g_seed, path.c_str());
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        LONG64 now = g_index;
+        still = (now == last) ? still + 1 : 0;
+        last = now;
+        if (now >= 0 && still >= hangSeconds) {
+            std::wstring path = SaveInput(L"hang");
+            fwprintf(stderr, L"DispatcherFuzz: HANG over %lu s at input %lld (seed %llu); input saved to %ls\n",
+                     hangSeconds, (long long)now, (unsigned long long)g_seed, path.c_str());
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+std::wstring ReadSaved(const wchar_t* path)
+{
+    std::wstring text;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    DWORD size = GetFileSize(file, nullptr), read = 0;
+    text.resize(size / sizeof(wchar_t));
+    ReadFile(file, &text[0], size, &read, nullptr);
+    CloseHandle(file);
+    return text;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    uint64_t count = 1000000;
+    double seconds = 600;
+    DWORD hangSeconds = 20;
+    size_t huge = 1 << 18;
+    const wchar_t* corpusPath = nullptr;
+    const wchar_t* replay = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = argv[i];
+        bool more = i + 1 < argc;
+        if (a == L"--seed" && more)
+            g_seed = _wcstoui64(argv[++i], nullptr, 10);
+        else if (a == L"--count" && more)
+            count = _wcstoui64(argv[++i], nullptr, 10);
+        else if (a == L"--seconds" && more)
+            seconds = _wtof(argv[++i]);
+        else if (a == L"--hang-seconds" && more)
+            hangSeconds = static_cast<DWORD>(_wtoi(argv[++i]));
+        else if (a == L"--huge" && more)
+            huge = static_cast<size_t>(_wtoi(argv[++i]));
+        else if (a == L"--replay" && more)
+            replay = argv[++i];
+        else if (!corpusPath)
+            corpusPath = argv[i];
+        else
+            g_outputFolder = a;
+    }
+    if (!replay && !corpusPath) {
+        fwprintf(stderr, L"usage: DispatcherFuzz <corpus.jsonl> <output folder> [--seed N] [--count N] "
+                         L"[--seconds S] [--hang-seconds S] [--huge N] | --replay <file>\n");
+        return 2;
+    }
+    std::vector<std::wstring> corpus;
+    if (!replay) {
+        corpus = reliability::ReadLines(corpusPath);
+        if (corpus.empty()) {
+            fwprintf(stderr, L"DispatcherFuzz: no messages in %ls\n", corpusPath);
+            return 2;
+        }
+    }
+    CreateDirectoryW(g_outputFolder.c_str(), nullptr);
+
+    g_crashEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetUnhandledExceptionFilter(OnCrash);
+    // A stack overflow needs room for the filter to run at all.
+    ULONG guarantee = 64 * 1024;
+    SetThreadStackGuarantee(&guarantee);
+    signal(SIGABRT, OnAbort);
+    std::set_terminate([] { OnAbort(0); });
+    WatchArgs args = {hangSeconds};
+    CreateThread(nullptr, 0, Watchdog, &args, 0, nullptr);
+
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    g_RegIniAccess.Init(TRUE);
+    // Every log line goes out, so that the texts the log lines carry are checked as well.
+    g_dwGlobalDebugLevel = 5;
+    CInnovaphoneVars conn(L"OrkaneReliability");
+
+    reliability::MessageMutator mutator(corpus);
+    mutator.hugeLimit = huge;
+    double start = GetTickCount() / 1000.0;
+    uint64_t done = 0, callEvents = 0, known = 0;
+    for (uint64_t i = 0; replay ? i < 1 : i < count; ++i) {
+        if (!replay && i % 256 == 0 && GetTickCount() / 1000.0 - start > seconds)
+            break;
+        g_input = replay ? ReadSaved(replay) : mutator.Make(g_seed, i);
+        InterlockedExchange64(&g_index, static_cast<LONG64>(i));
+        reliability::Expectation expected = reliability::Expect(g_input);
+        DispatchMessages(&conn, g_input.c_str());
+        Pump();
+        std::wstring wrong = reliability::Check(host.messages(), expected);
+        if (!wrong.empty()) {
+            std::wstring path = SaveInput(L"forged");
+            fwprintf(stderr, L"DispatcherFuzz: FORGED at input %llu (seed %llu): %ls; input saved to %ls\n",
+                     (unsigned long long)i, (unsigned long long)g_seed, wrong.c_str(), path.c_str());
+            for (const auto& m : host.messages())
+                fwprintf(stderr, L"--- bus message %u ---\n%.2000ls\n", m.type, m.text.c_str());
+            return 1;
+        }
+        host.Clear();
+        known += expected.known;
+        callEvents += expected.callEvent;
+        ++done;
+        // The call tables are the plug-in's state, not the subject: keep them from growing.
+        if (i % 4096 == 4095) {
+            g_CallList.clear();
+            g_CallConference.clear();
+            g_ConferenceCount.clear();
+        }
+    }
+    double elapsed = GetTickCount() / 1000.0 - start;
+    wprintf(L"DispatcherFuzz: seed %llu: %llu inputs in %.1f s (%llu valid JSON, %llu call events): no crash, no "
+            L"hang, no forged value\n",
+            (unsigned long long)g_seed, (unsigned long long)done, elapsed, (unsigned long long)known,
+            (unsigned long long)callEvents);
+    g_hWndParent = nullptr;
+    return 0;
+}

@@ -1,0 +1,196 @@
+// Another program throws hostile bus texts (WM_SETTEXT) and foreign 0x47F/0x479/0x485 posts
+// with made-up blocks at the running host. The host must keep answering a sent message
+// throughout, and end cleanly on the program-end text afterwards (exit code 0, no crash
+// dump). Types that legitimately open dialogs or menus, switch plug-ins or end the host are
+// not thrown: their effect is the command, not an attack.
+//
+//   HostAttack [--seed N] [--count N] [--seconds S]
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/HostRun.h"
+#include "bench/reliability/MessageMutator.h"
+
+namespace {
+
+using reliability::Random;
+
+// Types thrown in bus texts: handled by the host, routed to the plug-ins, or unknown. A type
+// is read like any number ("17x" is 17, "10x" would be a program end).
+const wchar_t* const kTypes[] = {
+    L"3", L"4", L"7", L"8", L"11", L"12", L"17", L"18", L"19", L"21", L"24", L"25", L"26", L"32", L"36", L"37",
+    L"43", L"44", L"48", L"60", L"61", L"66", L"72", L"73", L"76", L"77", L"78", L"0", L"81", L"4294967306",
+    L"-10", L"17x", L"", L"abc", L"65535", L"99999999999999999999",
+};
+
+const wchar_t* const kKeywords[] = {
+    L"Type", L"CMD", L"Arg", L"ID", L"Text", L"Level", L"Window", L"Module", L"Event", L"Partner", L"Command",
+    L"CallerID", L"CallID", L"MemBlock", L"LastErr", L"SchemeIndex", L"UsedFont", L"UsedLanguage", L"Sender",
+    L"Enable", L"Visible", L"Value", L"Record",
+};
+
+const wchar_t* const kValues[] = {
+    L"", L"0", L"1", L"-1", L"4294967295", L"99999999999999999999", L"%s%n%s%n", L"&amp;lt;&#0;&bogus;&",
+    L"LoadPlugin", L"UnloadPlugin", L"..\\..\\Windows\\System32\\evil.dll", L"C:\\PluginEvil.DLL",
+    L"PluginNotThere.DLL", L"\\\\server\\share\\PluginX.DLL", L"OnReceived", L"MakeCall", L"+4930123456",
+    L"</value><value keyword=\"Type\">10</value>", L"<value keyword=\"MemBlock\">1234</value>",
+    L"\xD800\xDBFF\xDFFF\xFFFE", L"\U0001F4DE", L"0x7FFE0000", L"12345678",
+};
+
+std::wstring Noise(size_t length, Random& r)
+{
+    std::wstring text;
+    for (size_t i = 0; i < length; ++i)
+        text += static_cast<wchar_t>(1 + r.Below(0xFFFF));
+    return text;
+}
+
+std::wstring HostileText(Random& r)
+{
+    switch (r.Below(6)) {
+    case 0:  // noise that begins like a bus text
+        return L"<" + Noise(r.Below(300), r);
+    case 1:  // not a bus text at all
+        return Noise(1 + r.Below(100), r);
+    case 2: {  // a bus text cut anywhere after its type (a cut type could turn into a command)
+        std::wstring t = bench::BusText(kTypes[r.Below(_countof(kTypes))], {{L"Text", kValues[r.Below(_countof(kValues))]}});
+        size_t typeEnd = t.find(L"</value>") + 8;
+        return t.substr(0, typeEnd + r.Below(t.size() - typeEnd + 1));
+    }
+    case 3: {  // one very long value
+        std::wstring huge(static_cast<size_t>(1) << (8 + r.Below(10)), L'A');
+        return bench::BusText(kTypes[r.Below(_countof(kTypes))], {{kKeywords[r.Below(_countof(kKeywords))], huge}});
+    }
+    default: {  // well-formed with hostile keywords and values
+        std::vector<std::pair<std::wstring, std::wstring>> values;
+        size_t n = r.Below(8);
+        for (size_t i = 0; i < n; ++i)
+            values.push_back({kKeywords[r.Below(_countof(kKeywords))], kValues[r.Below(_countof(kValues))]});
+        std::wstring text = bench::BusText(kTypes[r.Below(_countof(kTypes))], values);
+        if (r.Chance(20))  // a second header, a lost footer, markup in a keyword
+            text.insert(r.Below(text.size()), r.Chance(50) ? L"<data>\r\n" : L"<value keyword=\"<\">");
+        return text;
+    }
+    }
+}
+
+LPARAM HostileBlock(Random& r)
+{
+    switch (r.Below(6)) {
+    case 0: return 0;
+    case 1: return static_cast<LPARAM>(r.Below(0x10000));
+    case 2: return static_cast<LPARAM>(-1);
+    case 3: return static_cast<LPARAM>(0x00010000 + (r.Below(0x7FFF0000) & ~static_cast<size_t>(7)));
+    case 4: return static_cast<LPARAM>(r.Next());
+    default: return static_cast<LPARAM>(0x7FFE0000);  // readable in every process, never a block
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    uint64_t seed = 1, count = 100000;
+    double seconds = 900;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::wstring a = argv[i];
+        if (a == L"--seed")
+            seed = _wcstoui64(argv[i + 1], nullptr, 10);
+        else if (a == L"--count")
+            count = _wcstoui64(argv[i + 1], nullptr, 10);
+        else if (a == L"--seconds")
+            seconds = _wtof(argv[i + 1]);
+    }
+    bench::RunningStateGuard quiet;
+    bench::HostFolder folder(L"reliability_attack");
+    bench::Program host;
+    if (!host.Start(folder.Exe())) {
+        fwprintf(stderr, L"HostAttack: the host did not start\n");
+        return 1;
+    }
+    HWND window = bench::WaitAnsweringWindow(host, bench::kHostClass, bench::kHostMarker, 60000);
+    if (!window) {
+        fwprintf(stderr, L"HostAttack: no answering host window\n");
+        return 1;
+    }
+    Random r(seed);
+    const UINT foreign[] = {0x47F, 0x479, 0x485};
+    // The last actions, for the report of a failure.
+    std::vector<std::wstring> recent(16);
+    auto remember = [&](uint64_t n, const std::wstring& what) { recent[n % recent.size()] = what; };
+    auto printRecent = [&](uint64_t n) {
+        fwprintf(stderr, L"HostAttack: the last actions:\n");
+        for (uint64_t k = n >= recent.size() ? n - recent.size() + 1 : 0; k <= n; ++k)
+            fwprintf(stderr, L"  %llu: %.160ls\n", (unsigned long long)k, recent[k % recent.size()].c_str());
+    };
+    DWORD start = GetTickCount(), slowest = 0;
+    uint64_t texts = 0, posts = 0, done = 0;
+    for (; done < count && GetTickCount() - start < seconds * 1000; ++done) {
+        if (r.Chance(60)) {
+            std::wstring text = HostileText(r);
+            std::wstring shown = text.substr(0, 160);
+            for (wchar_t& ch : shown)
+                if (ch < 0x20)
+                    ch = L' ';
+            remember(done, L"text " + std::to_wstring(text.size()) + L" chars: " + shown);
+            DWORD t0 = GetTickCount();
+            if (!bench::SendText(window, text, 10000)) {
+                DWORD code = host.WaitExit(0);
+                fwprintf(stderr, L"HostAttack: the host took no text (after %llu of %llu, %lu ms, %ls); the text:\n%.600ls\n",
+                         (unsigned long long)done, (unsigned long long)count, GetTickCount() - t0,
+                         code == STILL_ACTIVE ? L"still running" : L"ended", text.c_str());
+                printRecent(done);
+                return 1;
+            }
+            slowest = GetTickCount() - t0 > slowest ? GetTickCount() - t0 : slowest;
+            ++texts;
+        } else {
+            UINT message = foreign[r.Below(3)];
+            WPARAM type = r.Chance(70) ? r.Below(80) : static_cast<WPARAM>(r.Next());
+            // A full queue only refuses the post; the next answer check paces the flood.
+            LPARAM block = HostileBlock(r);
+            remember(done, L"post " + std::to_wstring(message) + L" type " + std::to_wstring(type) + L" block " +
+                               std::to_wstring(static_cast<unsigned long long>(block)));
+            PostMessageW(window, message, type, block);
+            ++posts;
+        }
+        if (done % 64 == 63) {
+            DWORD_PTR result = 0;
+            DWORD t0 = GetTickCount();
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) {
+                fwprintf(stderr, L"HostAttack: the host stopped answering after %llu of %llu\n",
+                         (unsigned long long)done, (unsigned long long)count);
+                printRecent(done);
+                return 1;
+            }
+            slowest = GetTickCount() - t0 > slowest ? GetTickCount() - t0 : slowest;
+        }
+        if (WaitForSingleObject(host.Process(), 0) == WAIT_OBJECT_0) {
+            fwprintf(stderr, L"HostAttack: the host ended during the attack (exit code %lu) after %llu\n",
+                     host.WaitExit(0), (unsigned long long)done);
+            return 1;
+        }
+    }
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) {
+        fwprintf(stderr, L"HostAttack: the host stopped answering at the end\n");
+        return 1;
+    }
+    DWORD t0 = GetTickCount();
+    bench::SendText(window, bench::BusText(L"10", {}), 10000);
+    DWORD code = host.WaitExit(30000);
+    DWORD endMs = GetTickCount() - t0;
+    size_t dumps = folder.CountCrashDumps();
+    wprintf(L"HostAttack: seed %llu: %llu texts and %llu foreign posts in %.1f s; slowest answer %lu ms; ended "
+            L"with code %ld after %lu ms; %u crash dumps\n",
+            (unsigned long long)seed, (unsigned long long)texts, (unsigned long long)posts,
+            (GetTickCount() - start) / 1000.0, slowest, (long)code, endMs, (unsigned)dumps);
+    if (code != 0 || dumps) {
+        fwprintf(stderr, L"HostAttack: the host did not end cleanly\n");
+        return 1;
+    }
+    return 0;
+}
