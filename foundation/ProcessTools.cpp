@@ -172,7 +172,7 @@ HWND FindWindowByTitlePrefix(const wchar_t* titlePrefix, DWORD userData)
             continue;
         if (!GetProcessImagePath(WindowProcess(w), path))
             continue;
-        if (userData != 0 && static_cast<DWORD>(GetWindowLongW(w, GWLP_USERDATA)) != userData)
+        if (userData != 0 && GetWindowLongPtrW(w, GWLP_USERDATA) != static_cast<LONG_PTR>(userData))
             continue;
         return w;
     }

@@ -99,6 +99,13 @@ TEST(Styles, BitsAndUserDataFlag)
     SetUserDataFlag(w, 0);
     EXPECT_EQ(0, GetUserDataFlag(w));
     EXPECT_EQ(0x100, GetWindowLongW(w, GWLP_USERDATA));
+    // User data is pointer-sized: a pointer kept there survives the flag whole.
+    const LONG_PTR pointer = sizeof(LONG_PTR) == 8 ? static_cast<LONG_PTR>(0x00007FF612345670ll) : 0x12345670;
+    SetWindowLongPtrW(w, GWLP_USERDATA, pointer);
+    SetUserDataFlag(w, 1);
+    EXPECT_EQ(pointer | 1, GetWindowLongPtrW(w, GWLP_USERDATA));
+    SetUserDataFlag(w, 0);
+    EXPECT_EQ(pointer, GetWindowLongPtrW(w, GWLP_USERDATA));
     DestroyWindow(w);
 }
 
