@@ -1,0 +1,104 @@
+// The host at rest: the CPU time it takes while idle, and its memory and handle count, beside
+// the same figures of a minimal window program under the same Wine (whose own share of both is
+// large). Memory is the process's resident anonymous memory as Linux sees it, the nearest
+// figure to private bytes that Wine gives.
+//
+//   HostRestBench [idle seconds] [bare]
+// With "bare" the host runs without plug-ins (its own share of the figures).
+#include <windows.h>
+
+#include <cstdio>
+
+#include "bench/BenchStats.h"
+#include "bench/HostRun.h"
+#include "bench/ProcessFigures.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct Rest {
+    double cpuSeconds = -1;
+    double privateMb = -1;
+    DWORD handles = 0;
+};
+
+Rest Measure(const bench::Program& program, const std::wstring& commandPart, double idleSeconds)
+{
+    Rest rest;
+    int linuxPid = bench::FindLinuxProcess(commandPart);
+    if (!linuxPid)
+        return rest;
+    // Let the start-up settle (timers, the plug-ins' first work) before the idle window.
+    Sleep(3000);
+    double before = bench::LinuxCpuSeconds(linuxPid);
+    Sleep(static_cast<DWORD>(idleSeconds * 1000));
+    rest.cpuSeconds = bench::LinuxCpuSeconds(linuxPid) - before;
+    rest.privateMb = bench::LinuxAnonymousMb(linuxPid);
+    rest.handles = bench::HandleCount(program.Id());
+    return rest;
+}
+
+struct MeasureArgs {
+    const bench::Program* program;
+    std::wstring commandPart;
+    double idle;
+    Rest* rest;
+};
+
+DWORD WINAPI MeasureThread(void* param)
+{
+    auto* a = static_cast<MeasureArgs*>(param);
+    *a->rest = Measure(*a->program, a->commandPart, a->idle);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    double idle = argc > 1 ? _wtof(argv[1]) : 60;
+    bench::RunningStateGuard quiet;
+    bool bare = argc > 2 && lstrcmpW(argv[2], L"bare") == 0;
+    bench::HostFolder folder(L"bench_rest", bare);
+    bench::Program host, minimal;
+    if (!host.Start(folder.Exe()) || !bench::WaitAnsweringWindow(host, bench::kHostClass, bench::kHostMarker, 60000)) {
+        fprintf(stderr, "HostRestBench: the host did not start\n");
+        return 1;
+    }
+    if (!minimal.Start(testing_support::ProgramFolder() + L"MinimalWindow.exe") ||
+        !bench::WaitAnsweringWindow(minimal, L"OrvixBenchMinimal", 0, 60000)) {
+        fprintf(stderr, "HostRestBench: the minimal program did not start\n");
+        return 1;
+    }
+    // Both idle side by side over the same seconds.
+    Rest m;
+    MeasureArgs args = {&minimal, L"MinimalWindow.exe", idle, &m};
+    HANDLE thread = CreateThread(nullptr, 0, MeasureThread, &args, 0, nullptr);
+    Rest h = Measure(host, folder.Exe(), idle);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+
+    std::string plugins = folder.HasInfo() ? "PluginInfoVisette" : "";
+    if (folder.HasTelephony())
+        plugins += plugins.empty() ? "PluginTelephonyOrkane" : " and PluginTelephonyOrkane";
+    if (plugins.empty())
+        plugins = "no plug-ins";
+    if (h.cpuSeconds < 0 || m.cpuSeconds < 0) {
+        fprintf(stderr, "HostRestBench: no CPU figures (is /proc reachable through Z:?)\n");
+        return 1;
+    }
+    double share = h.cpuSeconds / idle * 100;
+    bench::Row(bare ? "P4 (host alone)" : "P4", std::string("idle host with ") + plugins + bench::Fmt(", %.0f s", idle),
+               bench::Fmt("%.3f %% of one core", share),
+               bench::Fmt("minimal window program %.3f %%", m.cpuSeconds / idle * 100), -1, "< 0.1 %", share < 0.1);
+    bench::Row(bare ? "P7 (host alone)" : "P7", "private memory (resident anonymous) and handles of the host at rest with " + plugins,
+               bench::Fmt("%.1f MB, ", h.privateMb) + bench::Fmt("%.0f handles", static_cast<double>(h.handles)),
+               bench::Fmt("minimal window program %.1f MB, ", m.privateMb) + bench::Fmt("%.0f handles", static_cast<double>(m.handles)), -1,
+               "≤ 10 MB", h.privateMb >= 0 && h.privateMb <= 10);
+    bench::SendText(bench::WaitAnsweringWindow(host, bench::kHostClass, bench::kHostMarker, 1000),
+                    bench::BusText(L"10", {}), 10000);
+    host.WaitExit(30000);
+    PostMessageW(bench::WaitAnsweringWindow(minimal, L"OrvixBenchMinimal", 0, 1000), WM_CLOSE, 0, 0);
+    minimal.WaitExit(10000);
+    return 0;
+}
