@@ -8,6 +8,7 @@
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "bus/BusBuilders.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
+#include "plugins/telephony_orkane/SettingsPage.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ void OnDevicesResult(const CJsonParserBase& message)
     }
     if (!g_szSelectedDevice[0] && !g_RccDevices.empty())
         CopyText(g_szSelectedDevice, _countof(g_szSelectedDevice), g_RccDevices[0].m_szDeviceName);
+    OnDeviceListChanged();
 }
 
 void OnUserInitializeResult(const CJsonParserBase& message)
