@@ -117,6 +117,11 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
 
 void OnDevicesResult(const CJsonParserBase& message)
 {
+    // A list of the wrong kind is no device list: the one in use stays.
+    if (!message.HasArray(L"devices")) {
+        LogLine(1, L"Func.DispatchMessages.Warning.DevicesResult without a device list dropped");
+        return;
+    }
     JsonArrayView devices = message.GetArray(L"devices");
     g_RccDevices.clear();
     g_dwDeviceCount = (DWORD)devices.size();
@@ -162,6 +167,19 @@ void OnUserInitializeResult(const CJsonParserBase& message)
     }
 }
 
+// An RCC event names the monitored device by its user handle: one for a device that is not
+// monitored here is not this user's call.
+bool IsMonitoredUser(DWORD user)
+{
+    if (!user)
+        return true;
+    for (const tag_rcc_device& d : g_RccDevices)
+        if (d.m_dwUserHandle == user)
+            return true;
+    LogLine(1, L"Func.DispatchMessages.Warning.CallInfo for unknown device %u dropped", (unsigned)user);
+    return false;
+}
+
 }  // namespace
 
 void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
@@ -204,7 +222,8 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     } else if (!wcscmp(mt, L"UserCallResult")) {
         conn->SetHandleCall((DWORD)message.GetInt(L"call"));
     } else if (!wcscmp(mt, L"CallInfo")) {
-        OnCallInfo(message);
+        if (IsMonitoredUser((DWORD)message.GetInt(L"user")))
+            OnCallInfo(message);
     } else if (!wcscmp(mt, L"AppGetLoginResult")) {
         OnAppGetLoginResult(conn, message, text);
     } else if (!wcscmp(mt, L"DevicesResult")) {
