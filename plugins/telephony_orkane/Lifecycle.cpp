@@ -146,7 +146,8 @@ DWORD PluginBusProcess(UINT type, const wchar_t* text)
 {
     if (!text)
         text = L"";
-    HandleCommonBusMessage(type, text);
+    // The shared handling of every module (26, 51, 53, 76) and the switch's save (34).
+    HandleCommonBusMessageFull(type, text);
     if (type == QOR_BUSMSG_APPLYALL || type == QOR_BUSMSG_APPLY)
         FollowDisableState();
     if (g_bIgnoreModule)

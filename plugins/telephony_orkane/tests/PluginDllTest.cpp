@@ -252,10 +252,18 @@ TEST_F(OrkanePlugin, ExportsIdentityAndCommonTypes)
     EXPECT_STREQ(L"Innovaphone #2", name());
     FreeLibrary(copy);
 
-    // Forced on (51): cannot be switched off, and reports itself as off for the dialog's list.
+    // Forced off (51): the user cannot switch it, and it reports itself off; 53 allows it again.
     auto getDisable = Export<PFN_DLL_GetDisableState>("DLL_GetDisableState");
     auto canDisable = Export<PFN_DLL_CanDisable>("DLL_CanDisable");
     EXPECT_EQ(1u, canDisable());
+    EXPECT_EQ(0u, getDisable());
+    Route(QOR_BUSMSG_FORCEIGNORE, L"");
+    EXPECT_EQ(0u, canDisable());
+    EXPECT_EQ(1u, getDisable());
+    Route(QOR_BUSMSG_ALLOWDISABLE, L"");
+    EXPECT_EQ(1u, canDisable());
+    EXPECT_EQ(1u, getDisable()) << "still switched off";
+    Export<PFN_DLL_SetDisableState>("DLL_SetDisableState")(0);
     EXPECT_EQ(0u, getDisable());
     // Only the common types reach a switched-off plug-in: a debug level does, a menu choice not.
     int* ignore = Export<int*>("g_bIgnoreModule");
@@ -533,4 +541,124 @@ TEST_F(OrkanePlugin, BadPbxInputIsDropped)
     // The device list survived the broken "DevicesResult" well enough to go on calling.
     Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"2345"));
     EXPECT_EQ(1u, PbxLines({"\"UserCall\"", "\"verified\": true"}).size());
+}
+
+namespace {
+
+// The real host program, from a folder of its own shaped like the installed layout, with the
+// "orkane" tree's plug-ins.
+class RealHost {
+public:
+    RealHost()
+    {
+        m_folder = testing_support::MakeTempFolder(L"orkane_host");
+        CopyFileW((testing_support::DistFolder() + L"OrvixTelvane.exe").c_str(), (m_folder + L"\\OrvixTelvane.exe").c_str(),
+                  FALSE);
+        CreateDirectoryW((m_folder + L"\\Resource").c_str(), nullptr);
+        for (const wchar_t* language : {L"De", L"En"})
+            testing_support::CopyFolderFiles(testing_support::DistFolder() + L"Resource\\" + language,
+                                             m_folder + L"\\Resource\\" + language, L"*.DLL");
+        std::wstring tree = testing_support::TestTreeFolder(L"orkane");
+        for (const wchar_t* category : {L"PluginDebug", L"PluginSearch", L"PluginInfo", L"PluginSave", L"PluginExtra",
+                                        L"PluginTelephony"})
+            testing_support::CopyFolderFiles(tree + category, m_folder + L"\\" + category, L"*.dll");
+    }
+    ~RealHost()
+    {
+        if (m_process.hProcess) {
+            if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(m_process.hProcess, 99);
+                WaitForSingleObject(m_process.hProcess, 10000);
+            }
+            CloseHandle(m_process.hProcess);
+            CloseHandle(m_process.hThread);
+        }
+        testing_support::RemoveTree(m_folder);
+    }
+    bool Start()
+    {
+        std::wstring exe = m_folder + L"\\OrvixTelvane.exe";
+        std::wstring command = L"\"" + exe + L"\"";
+        STARTUPINFOW si = {sizeof(si)};
+        return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.c_str(), &si,
+                              &m_process) != FALSE;
+    }
+    HWND Window() const
+    {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, L"CorvallExpress", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == m_process.dwProcessId)
+                return window;
+        }
+        return nullptr;
+    }
+    // Ends the host as another program would (Type 10 as WM_SETTEXT); its exit code.
+    DWORD End()
+    {
+        std::wstring text = BusText(10, L"");
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(Window(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 20000, &result);
+        WaitForSingleObject(m_process.hProcess, 30000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(m_process.hProcess, &code);
+        return code;
+    }
+
+private:
+    std::wstring m_folder;
+    PROCESS_INFORMATION m_process = {};
+};
+
+}  // namespace
+
+// The real OrvixTelvane.exe loads the plug-in from its PluginTelephony folder; the plug-in logs
+// in, monitors, puts an incoming call on the bus for the Info category, and logs out at the end.
+TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
+{
+    ASSERT_FALSE(Port().empty()) << "run through scripts/with-fake-pbx";
+    PbxControl control;
+    ASSERT_TRUE(control.ok());
+    ASSERT_TRUE(control.Run(L"", L"\"reset\":true"));
+    g_logStart = 0;
+    g_logStart = PbxLog().size();
+    testing_support::PluginCallLog log(L"orkanehost");
+    // The host's settings store: the registry under its program name.
+    const wchar_t kHostKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane\\General";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kHostKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                             nullptr));
+    const std::wstring url = L"ws://127.0.0.1:" + Port();
+    RegSetValueExW(key, L"BaseURL", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                   static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key, L"User", 0, REG_SZ, reinterpret_cast<const BYTE*>(kUser), sizeof(kUser));
+    RegSetValueExW(key, L"IgnoreModule", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(wchar_t));
+    RegCloseKey(key);
+    ASSERT_TRUE(WriteCredential(kModuleId, kUser, L"Password", kPassword));
+
+    {
+        RealHost host;
+        ASSERT_TRUE(host.Start());
+        auto monitored = [] { return !PbxLines({"\"UserInitialize\"", "\"verified\": true"}).empty(); };
+        for (int i = 0; i < 300 && !monitored(); ++i)
+            Sleep(100);
+        ASSERT_TRUE(monitored());
+        ASSERT_NE(nullptr, host.Window());
+        ASSERT_TRUE(control.Run(L"{\"to\":\"app\",\"call\":\"+4930123456\"}"));
+        auto records = [&] {
+            int n = 0;
+            for (const TestPluginCall& c : log.Calls())
+                if (!wcscmp(c.tag, L"Rec") && !wcscmp(c.function, L"BusProcess") && c.type == QOR_BUSMSG_CALLEVENT)
+                    ++n;
+            return n;
+        };
+        for (int i = 0; i < 100 && records() < 3; ++i)
+            Sleep(100);
+        EXPECT_EQ(3, records());
+        EXPECT_EQ(0u, host.End());
+    }
+    EXPECT_EQ(1u, PbxLines({"\"UserEnd\"", "\"verified\": true"}).size());
+    EXPECT_EQ(2u, PbxLines({"\"event\": \"closed\""}).size());
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane");
 }
