@@ -251,9 +251,21 @@ void StopInitThread()
         return;
     SetEvent(g_hLoginStop);
     if (WaitForSingleObject(g_hInitThread, kStopWait) != WAIT_OBJECT_0) {
-        // Last resort: the thread is stuck outside every wait it can be woken from.
-        LogLine(0, L"Func.DLL_PluginBeforeClose.Error.Login thread did not stop");
-        TerminateThread(g_hInitThread, 0);
+        // Last resort, and only while the thread holds none of the module's locks.
+        CRITICAL_SECTION* locks[] = {&g_csDispatch, &InnovaphoneVarsUser.m_csSend, &InnovaphoneVarsApp.m_csSend};
+        int held = 0;
+        while (held < 3 && TryEnterCriticalSection(locks[held]))
+            ++held;
+        if (held == 3) {
+            LogLine(0, L"Func.DLL_PluginBeforeClose.Error.Login thread did not stop; terminated");
+            TerminateThread(g_hInitThread, 0);
+        } else {
+            LogLine(0, L"Func.DLL_PluginBeforeClose.Error.Login thread did not stop");
+        }
+        while (held > 0)
+            LeaveCriticalSection(locks[--held]);
+        if (WaitForSingleObject(g_hInitThread, 0) != WAIT_OBJECT_0)
+            return;  // keep the handle: the thread still runs
     }
     CloseHandle(g_hInitThread);
     g_hInitThread = nullptr;

@@ -398,11 +398,20 @@ TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
     // While off, a call action does nothing.
     Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"2345"));
     m_host->window.Clear();
+    // Every log line on: the login is logged, its password never.
+    Route(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", L"9"));
     setDisable(0);
     Route(QOR_BUSMSG_APPLYALL, L"");
     EXPECT_EQ(L"0", ReadSetting(L"IgnoreModule"));
     ASSERT_TRUE(WaitForMonitoring());
     EXPECT_TRUE(PbxLines({"\"UserCall\""}).empty());
+    testing_support::PumpFor(300);
+    bool loginLogged = false;
+    for (const auto& m : Messages(QOR_BUSMSG_LOG)) {
+        loginLogged = loginLogged || m.text.find(L"\"type\":\"user\",\"method\"") != std::wstring::npos;
+        EXPECT_EQ(std::wstring::npos, m.text.find(kPassword)) << Get(m, L"Text");
+    }
+    EXPECT_TRUE(loginLogged);
 }
 
 // An incoming call (setup, alert, connect, release): call states and call records in order,
