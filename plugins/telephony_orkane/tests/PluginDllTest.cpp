@@ -441,6 +441,13 @@ TEST_F(OrkanePlugin, IncomingCallGivesStatesAndRecordsInOrder)
         if (!wcscmp(c.tag, L"Rec") && !wcscmp(c.function, L"BusProcess") && c.type == QOR_BUSMSG_CALLEVENT)
             ++seen;
     EXPECT_EQ(3, seen);
+
+    // A restart request for this plug-in reads the settings again and logs in anew.
+    size_t logins = PbxLines({"\"type\": \"user\", \"method\"", "\"verified\": true"}).size();
+    m_host->window.Clear();
+    Route(QOR_BUSMSG_PLUGINRESTART, Value(L"PluginID", L"222"));
+    ASSERT_TRUE(WaitForMonitoring());
+    EXPECT_EQ(logins + 1, PbxLines({"\"type\": \"user\", \"method\"", "\"verified\": true"}).size());
 }
 
 // A forked call rings two legs; answering takes the newest, the PBX clears the other leg, and
