@@ -276,6 +276,35 @@ TEST_F(OrkanePlugin, ExportsIdentityAndCommonTypes)
     EXPECT_TRUE(Messages(QOR_BUSMSG_STATE).empty()) << "a restart for another plug-in does nothing";
 }
 
+// Without its own settings the plug-in takes the myApps client's server and user; a bare host
+// name gets "http://" in front. With no password it tries no connection.
+TEST_F(OrkanePlugin, MyAppsDefaults)
+{
+    const wchar_t kMyApps[] = L"SOFTWARE\\innovaphone\\myApps";
+    struct MyAppsValue {
+        HKEY root;
+        const wchar_t* name;
+        const wchar_t* value;
+    } values[] = {{HKEY_LOCAL_MACHINE, L"server", L"pbx.example.test"}, {HKEY_CURRENT_USER, L"currentUser", L"Bernd"}};
+    for (const auto& v : values)
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(v.root, kMyApps, v.name, REG_SZ, v.value,
+                                                 static_cast<DWORD>((wcslen(v.value) + 1) * sizeof(wchar_t))));
+    WriteSettings({});
+    Load();
+    HWND page = Export<PFN_DLL_ShowConfig>("DLL_ShowConfig")(m_host->window.hwnd());
+    ASSERT_NE(nullptr, page);
+    wchar_t text[256] = L"";
+    GetDlgItemTextW(page, 1011, text, _countof(text));
+    EXPECT_STREQ(L"http://pbx.example.test", text);
+    GetDlgItemTextW(page, 1012, text, _countof(text));
+    EXPECT_STREQ(L"Bernd", text);
+    DestroyWindow(page);
+    for (const auto& v : values)
+        RegDeleteKeyValueW(v.root, kMyApps, v.name);
+    testing_support::PumpFor(300);
+    EXPECT_TRUE(PbxLines({"\"event\": \"open\""}).empty());
+}
+
 // Login, device monitoring, then "DevicesResult" refreshing the page's device box and the tray
 // menu; a choice in the tray menu; the page's apply through the settings store and the
 // Credential Manager, restarting only for a changed login.
