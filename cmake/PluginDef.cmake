@@ -31,15 +31,3 @@ function(orvix_plugin_def out_var)
   file(COPY_FILE "${file}.new" "${file}" ONLY_IF_DIFFERENT)
   set(${out_var} "${file}" PARENT_SCOPE)
 endfunction()
-
-# orvix_plugin_exports_test(<target> EXPORTS <name>...)
-# A test that reads the built plug-in's export table (objdump -p) and wants exactly the plain
-# names of the contract and g_bIgnoreModule: no decorated name, none missing, on either
-# architecture.
-function(orvix_plugin_exports_test target)
-  cmake_parse_arguments(E "" "" "EXPORTS" ${ARGN})
-  list(APPEND E_EXPORTS g_bIgnoreModule)
-  add_test(NAME ${target}_exports
-    COMMAND /bin/bash "${CMAKE_SOURCE_DIR}/scripts/check-plugin-exports" "${CMAKE_OBJDUMP}"
-            "$<TARGET_FILE:${target}>" ${E_EXPORTS})
-endfunction()
