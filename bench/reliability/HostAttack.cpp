@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "bench/HostRun.h"
+#include "bench/ProbeLog.h"
+#include "tests/support/TestSupport.h"
 #include "bench/reliability/MessageMutator.h"
 
 namespace {
@@ -105,7 +107,12 @@ int wmain(int argc, wchar_t** argv)
             seconds = _wtof(argv[i + 1]);
     }
     bench::RunningStateGuard quiet;
+    // A recording trace plug-in in the host: its BeforeClose tells the moment the host begins
+    // to end, so that an end that the attack caused is caught at the action that caused it.
+    bench::ProbeLog probe;
     bench::HostFolder folder(L"reliability_attack");
+    testing_support::CopyFolderFiles(testing_support::ProgramFolder() + L"..\\testtree\\main\\PluginDebug",
+                                     folder.Folder() + L"PluginDebug", L"*.dll");
     bench::Program host;
     if (!host.Start(folder.Exe())) {
         fwprintf(stderr, L"HostAttack: the host did not start\n");
@@ -139,9 +146,11 @@ int wmain(int argc, wchar_t** argv)
             DWORD t0 = GetTickCount();
             if (!bench::SendText(window, text, 10000)) {
                 DWORD code = host.WaitExit(0);
-                fwprintf(stderr, L"HostAttack: the host took no text (after %llu of %llu, %lu ms, %ls); the text:\n%.600ls\n",
+                fwprintf(stderr, L"HostAttack: the host took no text (after %llu of %llu, %lu ms, %ls, exit code 0x%08lX, "
+                                 L"%u crash dumps); the text:\n%.600ls\n",
                          (unsigned long long)done, (unsigned long long)count, GetTickCount() - t0,
-                         code == STILL_ACTIVE ? L"still running" : L"ended", text.c_str());
+                         code == STILL_ACTIVE ? L"still running" : L"ended", code, (unsigned)folder.CountCrashDumps(),
+                         text.c_str());
                 printRecent(done);
                 return 1;
             }
@@ -168,9 +177,23 @@ int wmain(int argc, wchar_t** argv)
             }
             slowest = GetTickCount() - t0 > slowest ? GetTickCount() - t0 : slowest;
         }
+        // The probe's record is only read for the closing; keep it from filling up.
+        bool closing = false;
+        for (LONG k = 0, n = probe.Count(); k < n && !closing; ++k) {
+            const TestPluginCall* c = probe.At(k);
+            closing = c && wcscmp(c->function, L"BeforeClose") == 0;
+        }
+        if (closing) {
+            fwprintf(stderr, L"HostAttack: the host began to end during the attack, after %llu\n", (unsigned long long)done);
+            printRecent(done);
+            return 1;
+        }
+        if (probe.Count() > 4000)
+            probe.Reset();
         if (WaitForSingleObject(host.Process(), 0) == WAIT_OBJECT_0) {
-            fwprintf(stderr, L"HostAttack: the host ended during the attack (exit code %lu) after %llu\n",
-                     host.WaitExit(0), (unsigned long long)done);
+            fwprintf(stderr, L"HostAttack: the host ended during the attack (exit code 0x%08lX, %u crash dumps) after %llu\n",
+                     host.WaitExit(0), (unsigned)folder.CountCrashDumps(), (unsigned long long)done);
+            printRecent(done);
             return 1;
         }
     }
