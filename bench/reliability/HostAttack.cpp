@@ -15,13 +15,16 @@
 #include "bench/ProbeLog.h"
 #include "tests/support/TestSupport.h"
 #include "bench/reliability/MessageMutator.h"
+#include "foundation/Format.h"
+#include "foundation/TextUtils.h"
 
 namespace {
 
 using reliability::Random;
 
 // Types thrown in bus texts: handled by the host, routed to the plug-ins, or unknown. A type
-// is read like any number ("17x" is 17, "10x" would be a program end).
+// is read like any number ("17x" is 17, "10x" would be a program end); every text is checked
+// as the host reads it (HostileNonCommandText).
 const wchar_t* const kTypes[] = {
     L"3", L"4", L"7", L"8", L"11", L"12", L"17", L"18", L"19", L"21", L"24", L"25", L"26", L"32", L"36", L"37",
     L"43", L"44", L"48", L"60", L"61", L"66", L"72", L"73", L"76", L"77", L"78", L"0", L"81", L"4294967306",
@@ -76,6 +79,38 @@ std::wstring HostileText(Random& r)
             text.insert(r.Below(text.size()), r.Chance(50) ? L"<data>\r\n" : L"<value keyword=\"<\">");
         return text;
     }
+    }
+}
+
+// The type the host reads from a text, as it reads it: the first Type value, cut to 30
+// characters, as a number.
+long TypeAsRead(const std::wstring& text)
+{
+    wchar_t value[31];
+    CopyText(value, _countof(value), GetValueByKeyword(text.c_str(), L"Type"));
+    return ParseNumber(value);
+}
+
+// Types whose effect is a command (menus, dialogs, tray clicks, switching or restarting
+// plug-ins, applying settings, pause and continue, program end): a text that reads as one of
+// them is a command another program may give, not an attack.
+bool IsCommandType(long type)
+{
+    static const long kCommands[] = {1, 2, 5, 6, 9, 10, 14, 33, 34, 51, 53, 62, 63, 71};
+    for (long c : kCommands)
+        if (type == c)
+            return true;
+    return false;
+}
+
+// A hostile text that does not read as a command (a cut or an inserted tag can make an
+// earlier planted value the first Type).
+std::wstring HostileNonCommandText(Random& r)
+{
+    for (;;) {
+        std::wstring text = HostileText(r);
+        if (text[0] != L'<' || !IsCommandType(TypeAsRead(text)))
+            return text;
     }
 }
 
@@ -137,7 +172,7 @@ int wmain(int argc, wchar_t** argv)
     uint64_t texts = 0, posts = 0, done = 0;
     for (; done < count && GetTickCount() - start < seconds * 1000; ++done) {
         if (r.Chance(60)) {
-            std::wstring text = HostileText(r);
+            std::wstring text = HostileNonCommandText(r);
             std::wstring shown = text.substr(0, 160);
             for (wchar_t& ch : shown)
                 if (ch < 0x20)

@@ -11,3 +11,9 @@ add_test(NAME reliability_host_attack_smoke
 # It starts the host, which shares the status report and the running-state value with the
 # host program tests.
 set_tests_properties(reliability_host_attack_smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)
+
+# A few calls through the whole path: the fake PBX, the real telephony plug-in logged in to it,
+# the host and the business-card plug-in; every call's card must come and go.
+add_test(NAME reliability_call_soak_smoke
+  COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:CallPathBench> soak 5 200 cards)
+set_tests_properties(reliability_call_soak_smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)

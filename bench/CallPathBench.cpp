@@ -1,0 +1,406 @@
+// The call path through the real programs: the fake PBX (run around this program by
+// scripts/with-fake-pbx) sends CallInfo messages on the telephony plug-in's application
+// websocket, the plug-in turns them into call records, the host routes them, and a recording
+// probe in the Info folder beside the business-card plug-in notes each Type 44 the moment the
+// Info category is called with it.
+//
+//   CallPathBench latency <calls>   P1: alert sent → Type 44 at the Info category, against the
+//                                   floor (a frame to a bare WinHTTP receiver plus one
+//                                   PostMessage hop), both asked for over the same control
+//                                   connection to the fake PBX
+//   CallPathBench burst <messages>  P2: that many CallInfo messages (alert and clearing of
+//                                   half as many calls) within one second: none lost, in
+//                                   order, the host's CPU seconds
+//   CallPathBench rest <seconds>    P4/P7 with both plug-ins logged in
+//   CallPathBench soak <calls> [max seconds] [cards]
+//                                   R4: calls (setup, alert, connect, clearing) through the
+//                                   whole path: every call's card comes (OnReceived) and goes
+//                                   (OnConnectionCleared); memory and handles flat (±5 %)
+//                                   unless "cards" (the smoke run) asks only for the cards
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSocket.h"
+#include "bench/BenchStats.h"
+#include "bench/HostRun.h"
+#include "bench/ProbeLog.h"
+#include "bench/ProcessFigures.h"
+#include "foundation/Credentials.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+const wchar_t kSettingsKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane";
+const wchar_t kUser[] = L"Anna Test";  // the fake PBX's user and password
+const wchar_t kPassword[] = L"geheim";
+constexpr UINT WM_FLOOR = WM_APP + 1;
+
+int g_port = 0;
+
+// The plug-in's settings: the fake PBX's address and user; the password in the credential store.
+bool WriteLoginSettings()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    HKEY key = nullptr;
+    std::wstring general = std::wstring(kSettingsKey) + L"\\PluginTelephonyOrkane\\General";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, general.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return false;
+    std::wstring url = L"ws://127.0.0.1:" + std::to_wstring(g_port);
+    const std::pair<const wchar_t*, std::wstring> values[] = {{L"BaseURL", url}, {L"User", kUser}};
+    for (const auto& v : values)
+        RegSetValueExW(key, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                       static_cast<DWORD>((v.second.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return WriteCredential(L"PLUGINTELEPHONYORKANE", kUser, L"Password", kPassword) != FALSE;
+}
+
+// The host with both plug-ins and the probe, logged in to the fake PBX.
+class LoggedInHost {
+public:
+    LoggedInHost() : m_folder(L"bench_callpath")
+    {
+        testing_support::CopyFolderFiles(testing_support::ProgramFolder() + L"..\\testtree\\orkane\\PluginInfo",
+                                         m_folder.Folder() + L"PluginInfo", L"PluginInfoRec.dll");
+    }
+    ~LoggedInHost()
+    {
+        if (m_window) {
+            bench::SendText(m_window, bench::BusText(L"10", {}), 10000);
+            m_host.WaitExit(30000);
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    }
+    bool Start()
+    {
+        if (!m_probe.ok() || !m_folder.HasTelephony() || !WriteLoginSettings() || !m_host.Start(m_folder.Exe()))
+            return Fail("the host with both plug-ins did not start");
+        m_window = bench::WaitAnsweringWindow(m_host, bench::kHostClass, bench::kHostMarker, 60000);
+        if (!m_window)
+            return Fail("no host window");
+        // Logged in once a device is monitored: State 2 on the bus.
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 60000) {
+            for (LONG i = 0, n = m_probe.Count(); i < n; ++i) {
+                const TestPluginCall* c = m_probe.At(i);
+                if (c && c->type == 11 && bench::ProbeLog::Value(*c, L"State") == L"2")
+                    return true;
+            }
+            Sleep(10);
+        }
+        return Fail("the telephony plug-in did not log in to the fake PBX");
+    }
+    bench::ProbeLog& probe() { return m_probe; }
+    const bench::Program& program() const { return m_host; }
+    const bench::HostFolder& folder() const { return m_folder; }
+    bool Fail(const char* why)
+    {
+        fprintf(stderr, "CallPathBench: %s\n", why);
+        return false;
+    }
+
+private:
+    bench::ProbeLog m_probe;  // before the host starts: it finds the block through the environment
+    bench::HostFolder m_folder;
+    bench::Program m_host;
+    HWND m_window = nullptr;
+};
+
+std::string CallInfo(int call, const char* msg)
+{
+    char text[256];
+    snprintf(text, sizeof(text),
+             "{\"mt\":\"CallInfo\",\"api\":\"RCC\",\"call\":%d,\"msg\":\"%s\",\"peer\":{\"e164\":\"+4930123456\","
+             "\"h323\":\"Bench\"}}",
+             call, msg);
+    return text;
+}
+
+std::string Run(const std::string& steps)
+{
+    return "{\"mt\":\"FakePbx\",\"run\":[" + steps + "]}";
+}
+
+// Index of the first Type 44 entry at or after from whose CallID is call (spinning), or -1.
+LONG WaitRecord(bench::ProbeLog& probe, LONG from, int call, double seconds)
+{
+    double start = bench::Now();
+    std::wstring id = std::to_wstring(call);
+    while (bench::Now() - start < seconds) {
+        for (LONG i = from, n = probe.Count(); i < n; ++i) {
+            const TestPluginCall* c = probe.At(i);
+            if (c && c->type == 44 && bench::ProbeLog::Value(*c, L"CallID") == id)
+                return i;
+        }
+    }
+    return -1;
+}
+
+LRESULT CALLBACK FloorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int Latency(int calls)
+{
+    LoggedInHost host;
+    if (!host.Start())
+        return 1;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = FloorProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OrvixBenchFloor";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    bench::BenchSocket control, floor;
+    if (!control.Connect(g_port, L"/PBX0/APPS/websocket") ||
+        !floor.Connect(g_port, L"/PBX0/APPCLIENT/websocket", window, WM_FLOOR))
+        return host.Fail("no connection to the fake PBX"), 1;
+    // The floor connection becomes the PBX's latest user connection ("to":"user").
+    floor.Send("{\"mt\":\"CheckBuild\"}");
+    if (!floor.WaitFor("CheckBuildResult", 10000))
+        return host.Fail("the floor connection got no answer"), 1;
+    std::vector<double> product, bare;
+    for (int i = 0; i < calls; ++i) {
+        int call = 700000 + i;
+        // The product path: alert → call record at the Info category.
+        host.probe().Reset();
+        double t0 = bench::Now();
+        control.Send(Run("{\"to\":\"app\",\"send\":" + CallInfo(call, "x-alert") + "}"));
+        if (WaitRecord(host.probe(), 0, call, 10) < 0)
+            return host.Fail("a call record did not reach the Info category"), 1;
+        product.push_back(bench::Now() - t0);
+        LONG next = host.probe().Count();
+        control.Send(Run("{\"to\":\"app\",\"send\":" + CallInfo(call, "del") + "}"));
+        if (WaitRecord(host.probe(), next, call, 10) < 0)
+            return host.Fail("a clearing did not reach the Info category"), 1;
+        // The floor: the same request, a frame to the bare receiver, one posted message.
+        std::string ignored;
+        while (floor.Take(&ignored)) {
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        t0 = bench::Now();
+        control.Send(Run("{\"to\":\"user\",\"send\":{\"mt\":\"Floor\",\"n\":" + std::to_string(i) + "}}"));
+        bool got = false;
+        while (!got && GetMessageW(&msg, nullptr, 0, 0) > 0)
+            got = msg.message == WM_FLOOR;
+        bare.push_back(bench::Now() - t0);
+    }
+    double pm = bench::Median(product) * 1000, p99 = bench::Quantile(product, 0.99) * 1000;
+    double fm = bench::Median(bare) * 1000, f99 = bench::Quantile(bare, 0.99) * 1000;
+    bench::Row("P1", "CallInfo alert from the fake PBX until Type 44 reaches the Info category" +
+                         bench::Fmt(" (%.0f calls; median, p99)", calls),
+               bench::Fmt("%.2f ms, ", pm) + bench::Fmt("p99 %.2f ms", p99),
+               bench::Fmt("floor %.2f ms, ", fm) + bench::Fmt("p99 %.2f ms", f99), pm / fm,
+               "median ≤ floor + 1 ms, p99 ≤ 5 ms", pm <= fm + 1 && p99 <= 5);
+    DestroyWindow(window);
+    return 0;
+}
+
+int Burst(int messages)
+{
+    LoggedInHost host;
+    if (!host.Start())
+        return 1;
+    bench::BenchSocket control;
+    if (!control.Connect(g_port, L"/PBX0/APPS/websocket"))
+        return host.Fail("no connection to the fake PBX"), 1;
+    int calls = messages / 2;
+    std::string steps;
+    // Alert and clearing of each call, spread evenly over one second.
+    double gap = 1.0 / messages;
+    for (int i = 0; i < calls; ++i) {
+        for (const char* m : {"x-alert", "del"}) {
+            steps += "{\"to\":\"app\",\"send\":" + CallInfo(800000 + i, m) + "},";
+            steps += bench::Fmt("{\"sleep\":%.4f},", gap);
+        }
+    }
+    steps += "{\"send\":{\"mt\":\"BurstDone\"}}";
+    int linuxPid = bench::FindLinuxProcess(host.folder().Exe());
+    host.probe().Reset();
+    double cpu0 = bench::LinuxCpuSeconds(linuxPid), t0 = bench::Now();
+    control.Send(Run(steps));
+    // Every clearing's record, or the time is up.
+    std::vector<int> order;
+    LONG seen = 0;
+    double lastNew = bench::Now();
+    LONG lastCount = 0;
+    while (static_cast<int>(order.size()) < 2 * calls && bench::Now() - t0 < 120 && !host.probe().Full()) {
+        // The probe writes an entry's text last: an entry is whole once the next one has
+        // begun (one thread writes them in turn), or after a quiet moment.
+        LONG n = host.probe().Count();
+        if (n != lastCount) {
+            lastCount = n;
+            lastNew = bench::Now();
+        }
+        LONG whole = bench::Now() - lastNew > 0.05 ? n : n - 1;
+        for (; seen < whole; ++seen) {
+            const TestPluginCall* c;
+            while (!(c = host.probe().At(seen))) {
+            }
+            if (c->type == 44)
+                order.push_back(_wtoi(bench::ProbeLog::Value(*c, L"CallID").c_str()));
+        }
+        Sleep(1);
+    }
+    double elapsed = bench::Now() - t0;
+    double cpu = bench::LinuxCpuSeconds(linuxPid) - cpu0;
+    bool inOrder = static_cast<int>(order.size()) == 2 * calls;
+    for (size_t k = 0; inOrder && k < order.size(); ++k)
+        inOrder = order[k] == 800000 + static_cast<int>(k / 2);
+    if (!inOrder) {
+        // Which calls lack which record, and where the order first differs.
+        std::vector<int> per(calls, 0);
+        for (int id : order)
+            if (id >= 800000 && id < 800000 + calls)
+                ++per[id - 800000];
+        for (int i = 0; i < calls; ++i)
+            if (per[i] != 2)
+                fprintf(stderr, "CallPathBench: call %d: %d of 2 records\n", 800000 + i, per[i]);
+        for (size_t k = 0; k < order.size(); ++k)
+            if (order[k] != 800000 + static_cast<int>(k / 2)) {
+                fprintf(stderr, "CallPathBench: record %u is of call %d, expected %d\n", (unsigned)k, order[k],
+                        800000 + static_cast<int>(k / 2));
+                break;
+            }
+    }
+    bool sent = control.WaitFor("BurstDone", 30000);
+    bench::Row("P2", bench::Fmt("burst of %.0f CallInfo messages in one second", 2.0 * calls) +
+                         bench::Fmt(" (sent in %.2f s", elapsed) + (sent ? ")" : ", PBX not done)"),
+               bench::Fmt("%.0f records, ", static_cast<double>(order.size())) +
+                   (inOrder ? "none lost, in order; " : "LOST OR OUT OF ORDER; ") +
+                   bench::Fmt("host CPU %.2f s", cpu),
+               "—", -1, "none lost, in order, < 1 core-second", inOrder && cpu < 1.0);
+    return inOrder ? 0 : 1;
+}
+
+struct Figures {
+    double cpu = 0, memory = 0;
+    DWORD handles = 0;
+};
+
+Figures Snapshot(const LoggedInHost& host, int linuxPid)
+{
+    Figures f;
+    f.cpu = bench::LinuxCpuSeconds(linuxPid);
+    f.memory = bench::LinuxAnonymousMb(linuxPid);
+    f.handles = bench::HandleCount(host.program().Id());
+    return f;
+}
+
+int Rest(double seconds)
+{
+    LoggedInHost host;
+    if (!host.Start())
+        return 1;
+    int linuxPid = bench::FindLinuxProcess(host.folder().Exe());
+    Sleep(3000);
+    Figures a = Snapshot(host, linuxPid);
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    Figures b = Snapshot(host, linuxPid);
+    double share = (b.cpu - a.cpu) / seconds * 100;
+    bench::Row("P4", bench::Fmt("idle host with both plug-ins logged in, %.0f s", seconds),
+               bench::Fmt("%.3f %% of one core", share), "—", -1, "< 0.1 %", share < 0.1);
+    bench::Row("P7", "private memory (resident anonymous) and handles, both plug-ins logged in",
+               bench::Fmt("%.1f MB, ", b.memory) + bench::Fmt("%.0f handles", b.handles), "—", -1, "≤ 10 MB",
+               b.memory <= 10);
+    return 0;
+}
+
+// With cardsOnly the result is only whether every card came and went (the smoke run: a few
+// calls say nothing about memory growth).
+int Soak(int calls, double maxSeconds, bool cardsOnly)
+{
+    double began = bench::Now();
+    LoggedInHost host;
+    if (!host.Start())
+        return 1;
+    bench::BenchSocket control;
+    if (!control.Connect(g_port, L"/PBX0/APPS/websocket"))
+        return host.Fail("no connection to the fake PBX"), 1;
+    int linuxPid = bench::FindLinuxProcess(host.folder().Exe());
+    const int batch = 50;
+    Figures warm, last;
+    int done = 0, missing = 0;
+    for (int first = 0; first < calls && bench::Now() - began < maxSeconds; first += batch) {
+        int n = calls - first < batch ? calls - first : batch;
+        host.probe().Reset();
+        std::string steps;
+        for (int i = 0; i < n; ++i)
+            steps += "{\"to\":\"app\",\"call\":\"+49301234" + std::to_string(first + i) + "\"},";
+        steps += "{\"send\":{\"mt\":\"SoakDone\"}}";
+        control.Send(Run(steps));
+        if (!control.WaitFor("SoakDone", 60000))
+            return host.Fail("the fake PBX did not finish a batch of calls"), 1;
+        // Each call of the batch: its card comes (OnReceived) and goes (OnConnectionCleared).
+        int received = 0, cleared = 0;
+        DWORD start = GetTickCount();
+        // Generous: under a window manager-less display each card shown or hidden can take 2 s.
+        while ((received < n || cleared < n) && GetTickCount() - start < 30000 + 5000u * n) {
+            received = cleared = 0;
+            for (LONG k = 0, m = host.probe().Count(); k < m; ++k) {
+                const TestPluginCall* c = host.probe().At(k);
+                if (!c || c->type != 44)
+                    continue;
+                std::wstring text = c->text;
+                received += text.find(L"Event=OnReceived") != std::wstring::npos;
+                cleared += text.find(L"Event=OnConnectionCleared") != std::wstring::npos;
+            }
+            Sleep(5);
+        }
+        if ((received != n || cleared != n) && getenv("CALLPATH_DEBUG")) {
+            for (LONG k = 0, m = host.probe().Count(); k < m && k < 12; ++k)
+                if (const TestPluginCall* c = host.probe().At(k))
+                    fwprintf(stderr, L"  %lu %ls\n", c->type, c->text);
+        }
+        if (received != n || cleared != n) {
+            fprintf(stderr, "CallPathBench: calls %d..%d: %d cards came and %d went of %d\n", first, first + n - 1,
+                    received, cleared, n);
+            missing += (n - received) + (n - cleared);
+        }
+        done += n;
+        last = Snapshot(host, linuxPid);
+        if (first == 0 || (first < calls / 10 && first + batch >= calls / 10))
+            warm = last;
+    }
+    double memoryChange = warm.memory > 0 ? (last.memory - warm.memory) / warm.memory * 100 : 0;
+    double handleChange = warm.handles ? (double(last.handles) - double(warm.handles)) / warm.handles * 100 : 0;
+    bool flat = memoryChange <= 5 && memoryChange >= -5 && handleChange <= 5 && handleChange >= -5;
+    printf("CallPathBench soak: %d calls in %.0f s; %d cards missing; memory %.1f → %.1f MB (%+.1f %%), handles %lu → %lu "
+           "(%+.1f %%)\n",
+           done, bench::Now() - began, missing, warm.memory, last.memory, memoryChange, warm.handles, last.handles, handleChange);
+    bench::Row("P7", bench::Fmt("memory and handles after %.0f calls, both plug-ins logged in", done),
+               bench::Fmt("%.1f MB, ", last.memory) + bench::Fmt("%.0f handles", last.handles),
+               bench::Fmt("after the first tenth: %.1f MB, ", warm.memory) + bench::Fmt("%.0f handles", warm.handles),
+               -1, "flat (±5 %)", flat);
+    return missing == 0 && (flat || cardsOnly) ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    wchar_t port[16] = L"";
+    GetEnvironmentVariableW(L"FAKE_PBX_PORT", port, _countof(port));
+    g_port = _wtoi(port);
+    if (argc < 3 || !g_port) {
+        fwprintf(stderr, L"usage (through scripts/with-fake-pbx): CallPathBench latency|burst|rest|soak <n>\n");
+        return 2;
+    }
+    bench::RunningStateGuard quiet;
+    std::wstring mode = argv[1];
+    int n = _wtoi(argv[2]);
+    if (mode == L"latency")
+        return Latency(n);
+    if (mode == L"burst")
+        return Burst(n);
+    if (mode == L"rest")
+        return Rest(n);
+    if (mode == L"soak")
+        return Soak(n, argc > 3 ? _wtof(argv[3]) : 1e9, argc > 4 && lstrcmpW(argv[4], L"cards") == 0);
+    return 2;
+}
