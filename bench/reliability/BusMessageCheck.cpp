@@ -222,8 +222,12 @@ Expectation Expect(const std::wstring& input)
 
 std::wstring Check(const std::vector<testing_support::CapturedMessage>& messages, const Expectation& e)
 {
-    static const std::set<UINT> kAllowed = {QOR_BUSMSG_LOG, QOR_BUSMSG_LASTERROR, QOR_BUSMSG_CALLSTATE,
-                                           QOR_BUSMSG_CALLEVENT, QOR_BUSMSG_ENABLED, QOR_BUSMSG_STATE};
+    // Log lines, call states and records, the plug-in's state, and the tray menu's device
+    // entries that a device list rebuilds.
+    static const std::set<UINT> kAllowed = {
+        QOR_BUSMSG_LOG,        QOR_BUSMSG_LASTERROR,  QOR_BUSMSG_CALLSTATE,  QOR_BUSMSG_CALLEVENT,
+        QOR_BUSMSG_ENABLED,    QOR_BUSMSG_STATE,      QOR_BUSMSG_MENUAPPEND, QOR_BUSMSG_MENUDELETE,
+        QOR_BUSMSG_MENUENABLE, QOR_BUSMSG_MENUSHOW,   QOR_BUSMSG_MENUTEXT,   QOR_BUSMSG_MENUCHECK};
     size_t states = 0, records = 0;
     for (const auto& m : messages) {
         std::wstring where = L"type " + std::to_wstring(m.type) + L": ";

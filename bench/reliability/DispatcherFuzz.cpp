@@ -26,23 +26,32 @@ namespace {
 
 // What the watchdog needs when the dispatching thread crashed or hangs.
 std::wstring g_input;
+// The input before it: the dispatcher keeps call state from one message to the next.
+std::wstring g_previous;
 std::wstring g_outputFolder = L".";
 uint64_t g_seed = 0;
 volatile LONG64 g_index = -1;
 volatile LONG g_crashCode = 0;
 HANDLE g_crashEvent;
 
-std::wstring SaveInput(const wchar_t* what)
+void WriteText(const std::wstring& path, const std::wstring& text)
 {
-    std::wstring path = g_outputFolder + L"\\" + what + L"-seed" + std::to_wstring(g_seed) + L"-input" +
-                        std::to_wstring(g_index) + L".u16";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteFile(file, g_input.data(), static_cast<DWORD>(g_input.size() * sizeof(wchar_t)), &written, nullptr);
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
         CloseHandle(file);
     }
-    return path;
+}
+
+// Saves the input (and, beside it, the one before it); returns the input's path.
+std::wstring SaveInput(const wchar_t* what)
+{
+    std::wstring base = g_outputFolder + L"\\" + what + L"-seed" + std::to_wstring(g_seed) + L"-input" +
+                        std::to_wstring(g_index);
+    WriteText(base + L".u16", g_input);
+    WriteText(base + L"-previous.u16", g_previous);
+    return base + L".u16";
 }
 
 // Runs on the crashed thread's stack, which may be almost used up: only signals the watchdog.
@@ -182,6 +191,7 @@ int wmain(int argc, wchar_t** argv)
     for (uint64_t i = 0; replay ? i < 1 : i < count; ++i) {
         if (!replay && i % 256 == 0 && GetTickCount() / 1000.0 - start > seconds)
             break;
+        g_previous.swap(g_input);
         g_input = replay ? ReadSaved(replay) : mutator.Make(g_seed, i);
         InterlockedExchange64(&g_index, static_cast<LONG64>(i));
         reliability::Expectation expected = reliability::Expect(g_input);
@@ -192,6 +202,7 @@ int wmain(int argc, wchar_t** argv)
             std::wstring path = SaveInput(L"forged");
             fwprintf(stderr, L"DispatcherFuzz: FORGED at input %llu (seed %llu): %ls; input saved to %ls\n",
                      (unsigned long long)i, (unsigned long long)g_seed, wrong.c_str(), path.c_str());
+            fwprintf(stderr, L"--- the input ---\n%.2000ls\n", g_input.c_str());
             for (const auto& m : host.messages())
                 fwprintf(stderr, L"--- bus message %u ---\n%.2000ls\n", m.type, m.text.c_str());
             return 1;
