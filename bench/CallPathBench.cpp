@@ -8,9 +8,11 @@
 //                                   floor (a frame to a bare WinHTTP receiver plus one
 //                                   PostMessage hop), both asked for over the same control
 //                                   connection to the fake PBX
-//   CallPathBench burst <messages>  P2: that many CallInfo messages (alert and clearing of
+//   CallPathBench burst <messages> [nocard]
+//                                   P2: that many CallInfo messages (alert and clearing of
 //                                   half as many calls) within one second: none lost, in
-//                                   order, the host's CPU seconds
+//                                   order, the host's CPU seconds ("nocard": without the
+//                                   business-card plug-in, its share of the figure)
 //   CallPathBench rest <seconds>    P4/P7 with both plug-ins logged in
 //   CallPathBench soak <calls> [max seconds] [cards]
 //                                   R4: calls (setup, alert, connect, clearing) through the
@@ -60,11 +62,16 @@ bool WriteLoginSettings()
 // The host with both plug-ins and the probe, logged in to the fake PBX.
 class LoggedInHost {
 public:
-    LoggedInHost() : m_folder(L"bench_callpath")
+    // Without the business card when noCard is set (its share of a figure).
+    explicit LoggedInHost(bool noCard = false) : m_folder(L"bench_callpath")
     {
         testing_support::CopyFolderFiles(testing_support::ProgramFolder() + L"..\\testtree\\orkane\\PluginInfo",
                                          m_folder.Folder() + L"PluginInfo", L"PluginInfoRec.dll");
+        if (noCard)
+            DeleteFileW((m_folder.Folder() + L"PluginInfo\\PluginInfoVisette.DLL").c_str());
+        m_noCard = noCard;
     }
+    bool noCard() const { return m_noCard; }
     ~LoggedInHost()
     {
         if (m_window) {
@@ -106,6 +113,7 @@ private:
     bench::HostFolder m_folder;
     bench::Program m_host;
     HWND m_window = nullptr;
+    bool m_noCard = false;
 };
 
 std::string CallInfo(int call, const char* msg)
@@ -201,9 +209,9 @@ int Latency(int calls)
     return 0;
 }
 
-int Burst(int messages)
+int Burst(int messages, bool noCard)
 {
-    LoggedInHost host;
+    LoggedInHost host(noCard);
     if (!host.Start())
         return 1;
     bench::BenchSocket control;
@@ -269,7 +277,8 @@ int Burst(int messages)
             }
     }
     bool sent = control.WaitFor("BurstDone", 30000);
-    bench::Row("P2", bench::Fmt("burst of %.0f CallInfo messages in one second", 2.0 * calls) +
+    bench::Row(noCard ? "P2 (no business card)" : "P2",
+               bench::Fmt("burst of %.0f CallInfo messages in one second", 2.0 * calls) +
                          bench::Fmt(" (sent in %.2f s", elapsed) + (sent ? ")" : ", PBX not done)"),
                bench::Fmt("%.0f records, ", static_cast<double>(order.size())) +
                    (inOrder ? "none lost, in order; " : "LOST OR OUT OF ORDER; ") +
@@ -397,7 +406,7 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"latency")
         return Latency(n);
     if (mode == L"burst")
-        return Burst(n);
+        return Burst(n, argc > 3 && lstrcmpW(argv[3], L"nocard") == 0);
     if (mode == L"rest")
         return Rest(n);
     if (mode == L"soak")
