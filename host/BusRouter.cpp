@@ -45,12 +45,28 @@ DWORD CBusRouter::DeliverSlot(CPluginBase& category, int slot, UINT type, wchar_
     return result;
 }
 
-DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
+bool CBusRouter::TakeForeign(HGLOBAL block)
 {
     auto foreign = std::find(m_foreign.begin(), m_foreign.end(), block);
-    bool isForeign = foreign != m_foreign.end();
-    if (isForeign)
-        m_foreign.erase(foreign);
+    if (foreign == m_foreign.end())
+        return false;
+    m_foreign.erase(foreign);
+    return true;
+}
+
+void CBusRouter::ReleaseBlock(HGLOBAL block)
+{
+    bool isForeign = TakeForeign(block);
+    const wchar_t* text = GetBusBlockText(block);
+    if (!text)
+        return;
+    FreeMemBlock(block, text, isForeign);
+    GlobalFree(block);
+}
+
+DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
+{
+    bool isForeign = TakeForeign(block);
     wchar_t* text = const_cast<wchar_t*>(GetBusBlockText(block));
     if (!text) {
         LogLine(0, L"Func.DistributeBusMessage.Error.Type %u: no readable message block 0x%08X", type,
@@ -112,11 +128,9 @@ void CBusRouter::FreeMemBlock(HGLOBAL block, const wchar_t* text, bool foreign)
 
 HGLOBAL CBusRouter::MakeForeignBlock(const wchar_t* text)
 {
-    size_t len = BoundedLength(text, kBusValueMax + 1);
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(len));
+    HGLOBAL block = AllocBusBlock(text, kBusValueMax + 1);
     if (!block)
         return nullptr;
-    CopyText(static_cast<wchar_t*>(block), BusBlockBytes(len) / sizeof(wchar_t) - 1, text);
     m_foreign.push_back(block);
     return block;
 }

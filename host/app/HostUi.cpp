@@ -11,12 +11,15 @@
 #include "foundation/SharedMem.h"
 #include "foundation/VersionTool.h"
 #include "foundation/WindowTools.h"
+#include "host/HostSeams.h"
 #include "host/InfoIcon.h"
+#include "host/QorConfig.h"
 #include "host/SharedMemName.h"
 #include "host/TrayCheck.h"
 #include "host/app/ConfigDialog.h"
 #include "host/app/HostGlobals.h"
 #include "host/app/ServiceMode.h"
+#include "host/app/ServiceWindow.h"
 #include "resources/host/HostResource.h"
 
 #include <objbase.h>
@@ -160,15 +163,56 @@ void CloseAbout()
 
 void RequestProgramEnd(BOOL switchIconOff)
 {
-    CloseConfig();
-    CloseAbout();
-    g_InfoIcon.Show(FALSE);
-    if (switchIconOff)
-        g_InfoIcon.SetEnabled(FALSE);
-    if (g_bServiceRunning)
+    // Nothing on the way may wait for the user: no pending-change question, and the end
+    // question or a plug-in's message box, if open, simply ends with the process.
+    if (g_bServiceRunning) {
+        CloseConfigBeforeUnload();
+        CloseAbout();
+        g_InfoIcon.Show(FALSE);
+        if (switchIconOff)
+            g_InfoIcon.SetEnabled(FALSE);
         ControlHostService(SERVICE_CONTROL_STOP);
-    else
-        PostMessageW(g_hWndParent, WM_DESTROY, 0, 0);
+        return;
+    }
+    // The settings dialog keeps no unapplied change; it and an open about box go with the
+    // process, which ends at once: hiding a shown top-level window can hold the GUI thread
+    // on the window system (Wine without a window manager waits two seconds for each).
+    ReleaseConfigForEnd();
+    // Ended here, not by a posted WM_DESTROY: that would wait behind every message already
+    // queued (a flood of them takes as long as it takes).
+    EndHostProcess();
+}
+
+namespace {
+
+NOTIFYICONDATAW g_removedIcon;
+
+DWORD WINAPI RemoveTrayIconThread(void*)
+{
+    g_pfnShell_NotifyIconW(NIM_DELETE, &g_removedIcon);
+    return 0;
+}
+
+}  // namespace
+
+HANDLE StartTrayIconRemoval()
+{
+    if (!g_InfoIcon.TakeForRemoval(&g_removedIcon))
+        return nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, RemoveTrayIconThread, nullptr, 0, nullptr);
+    if (!thread)
+        g_pfnShell_NotifyIconW(NIM_DELETE, &g_removedIcon);
+    return thread;
+}
+
+void FinishTrayIconRemoval(HANDLE thread, DWORD milliseconds)
+{
+    if (!thread)
+        return;
+    if (WaitForSingleObject(thread, milliseconds) != WAIT_OBJECT_0)
+        LogLine(0, L"Func.FinishTrayIconRemoval.Warning.The shell has not answered within %u ms",
+                static_cast<unsigned>(milliseconds));
+    CloseHandle(thread);
 }
 
 void CheckTrayIcon()

@@ -14,6 +14,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -502,3 +503,100 @@ TEST(HostProgram, CrashingPluginWritesDump)
 }
 
 }  // namespace
+
+namespace {
+
+// The program-end message must end the host well within this, whatever is open.
+constexpr DWORD kEndBound = 3000;
+
+// Sends the program-end message as another program does (posting asked for) and tells
+// whether the host process was gone within the bound, counted from the send.
+bool EndsWithinBound(HostProgram& host, HWND window, size_t index)
+{
+    DWORD start = GetTickCount();
+    DWORD_PTR result = 0;
+    const std::wstring end = BusText(10, {});
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(end.c_str()), SMTO_BLOCK, kEndBound, &result);
+    DWORD spent = GetTickCount() - start;
+    DWORD code = host.WaitExit(index, spent < kEndBound ? kEndBound - spent : 0);
+    return code == 0;
+}
+
+// Another program's flood: bus texts of many kinds (among them the settings dialog, its
+// closing and bus commands), posts of the host's own window messages with foreign values.
+void Flood(HWND window, int count)
+{
+    const std::vector<std::wstring> texts = {
+        BusText(9, {{L"Module", L"0"}}),
+        BusText(36, {}),
+        BusText(17, {{L"Partner", L"<&>"}, {L"MemBlock", L"4096"}}),
+        BusText(8, {{L"CMD", L"NOSUCHCOMMAND"}, {L"Arg", L"x"}}),
+        BusText(12, {{L"ID", L"40001"}, {L"Text", L"flood"}}),
+        BusText(26, {{L"Level", L"0"}}),
+        BusText(11, {{L"State", L"77"}}),
+        BusText(9, {{L"Module", L"507"}}),
+        L"no bus text",
+    };
+    for (int i = 0; i < count; ++i) {
+        const std::wstring& text = texts[i % texts.size()];
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 2000, &result);
+        switch (i % 4) {
+        case 0: PostMessageW(window, 0x480, 0, 0); break;           // a settings page changed
+        case 1: PostMessageW(window, 0x47F, 17, 0x12345678); break;  // a pointer of ours
+        case 2: PostMessageW(window, 0x485, 0, 0x7FFE0000); break;
+        default: PostMessageW(window, 0x483, 0, 0); break;          // the module list changed
+        }
+    }
+}
+
+}  // namespace
+
+// The program-end message (Type 10 by WM_SETTEXT) ends the host from every state, and soon:
+// with a settings page change pending, over a modal box of the host or of a plug-in, and
+// behind a flood of other programs' messages.
+TEST(HostProgram, ProgramEndEndsTheHostFromEveryState)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* tree;
+        std::function<void(HWND)> enter;
+        const wchar_t* dialog;  // the window that shows the state has come, if any
+    } cases[] = {
+        {"no plug-ins, nothing open", L"empty", [](HWND) {}, nullptr},
+        {"settings dialog by Type 9, a change pending", L"config",
+         [](HWND w) {
+             SetText(w, BusText(9, {{L"Module", L"0"}}), 0);
+             PostMessageW(w, 0x480, 0, 0);
+         },
+         L"Orvix Telvane - Settings"},
+        {"settings dialog from the tray, a change pending", L"empty",
+         [](HWND w) {
+             PostMessageW(w, 0x469, 2311, WM_LBUTTONDBLCLK);
+             PostMessageW(w, 0x480, 0, 0);
+         },
+         L"Orvix Telvane - Settings"},
+        {"about box", L"empty", [](HWND w) { PostMessageW(w, WM_COMMAND, 32780, 0); }, L"Program information"},
+        {"end question", L"empty", [](HWND w) { PostMessageW(w, WM_COMMAND, 11007, 0); }, L"Program end"},
+        {"a plug-in's message box", L"main",
+         [](HWND w) { SetText(w, BusText(17, {{L"TestAction", L"S0:msgbox:Plug-in question"}}), 0); },
+         L"Plug-in question"},
+        {"after a flood of other programs' messages", L"config", [](HWND w) { Flood(w, 1000); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        PluginCallLog log(L"hostend");
+        HostProgram host(c.tree);
+        size_t first = host.Start();
+        HWND window = host.WaitWindow(first);
+        ASSERT_NE(nullptr, window) << c.name;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        c.enter(window);
+        if (c.dialog) {
+            ASSERT_FALSE(WaitDialogs(pid, c.dialog).empty()) << c.name;
+        }
+        Sleep(200);
+        EXPECT_TRUE(EndsWithinBound(host, window, first)) << c.name;
+        EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status")) << c.name;
+    }
+}

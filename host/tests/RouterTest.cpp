@@ -142,6 +142,25 @@ TEST_F(Router, MemBlockFreesTheSecondBlockOnlyWhenItIsOurs)
         if (!c.freed)
             GlobalFree(second);
     }
+    // A type the host keeps for itself is not delivered, but its blocks go by the same rule.
+    for (const Case& c : cases) {
+        HGLOBAL second = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 100);
+        std::wstring value = c.named == 1 ? std::to_wstring(reinterpret_cast<INT_PTR>(second))
+                             : c.named == 3 ? L"12345" : L"";
+        std::wstring t = Message(QOR_BUSMSG_MENUCHECK, nullptr, value.empty() ? nullptr : value.c_str());
+        HGLOBAL block = c.foreign ? host.router.MakeForeignBlock(t.c_str()) : AllocBusBlock(t.c_str(), t.size());
+        if (c.named == 2) {
+            GlobalFree(block);
+            block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(0));
+            wcscpy(static_cast<wchar_t*>(block),
+                   Message(QOR_BUSMSG_MENUCHECK, nullptr, std::to_wstring(reinterpret_cast<INT_PTR>(block)).c_str())
+                       .c_str());
+        }
+        host.router.ReleaseBlock(block);
+        EXPECT_EQ(c.freed, GlobalSize(second) == 0) << "host-only: " << c.name;
+        if (!c.freed)
+            GlobalFree(second);
+    }
 }
 
 TEST_F(Router, BadBlocksAreDroppedWithoutCallingAnyPlugin)
