@@ -360,8 +360,14 @@ TEST_F(ConfigDialog, ImageClicksSwitchRowsAndApplyReachesOnlySwitchablePlugins)
             EXPECT_EQ(UINT(MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONWARNING | MB_TOPMOST), g_questions[0].type);
         }
     }
-    // Nothing reaches a plug-in before Apply.
+    // Nothing reaches a plug-in before Apply, and a refresh of the list (as the bus's
+    // forced-ignore and allow-disable messages make) keeps the choices.
     EXPECT_EQ(0, int(log.Sequence({L"SetDisableState"}).size()));
+    FillModuleList();
+    ASSERT_EQ(list, GetConfigModuleList());
+    for (const auto& r : {std::make_pair(911u, kImageOff), std::make_pair(912u, kImageOn),
+                          std::make_pair(913u, kImageOn), std::make_pair(914u, kImageFixedOn)})
+        EXPECT_EQ(r.second, image(r.first)) << "after the refresh " << r.first;
 
     ApplyDisableStates();
     EXPECT_EQ(1, Count(L"CS1", L"SetDisableState", 1));
