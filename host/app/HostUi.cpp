@@ -57,18 +57,20 @@ void OpenLink()
         delete[] url;
 }
 
-BOOL PointOnLink(HWND dialog, LPARAM lParam)
+// The link shows whether the mouse is over it.
+void SetOverLink(BOOL over)
 {
-    POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    RECT rc;
-    GetWindowRect(g_hAboutLink, &rc);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
-    return PtInRect(&rc, pt);
+    if (over == g_bOverLink)
+        return;
+    g_bOverLink = over;
+    InvalidateRect(g_hAboutLink, nullptr, TRUE);
 }
 
+// The link label is a notifying static: it takes the mouse itself and reports a click
+// (button down and up on it) as STN_CLICKED; the dialog learns where the mouse is from
+// WM_SETCURSOR, which names the window under it.
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static BOOL linkPressed = FALSE;
     switch (message) {
     case WM_INITDIALOG: {
         g_hAbout = dialog;
@@ -97,33 +99,26 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         SetTextColor(dc, link ? (g_bOverLink ? RGB(0xC0, 0x00, 0xC0) : RGB(0x00, 0x00, 0xC0)) : RGB(0, 0, 0));
         return reinterpret_cast<INT_PTR>(g_hFaceBrush);
     }
-    case WM_MOUSEMOVE: {
-        BOOL over = PointOnLink(dialog, lParam);
-        if (over != g_bOverLink) {
-            g_bOverLink = over;
-            InvalidateRect(g_hAboutLink, nullptr, TRUE);
-        }
-        break;
-    }
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == g_hAboutLink) {
+        SetOverLink(reinterpret_cast<HWND>(wParam) == g_hAboutLink);
+        if (g_bOverLink) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
         break;
-    case WM_LBUTTONDOWN:
-        linkPressed = PointOnLink(dialog, lParam);
-        break;
-    case WM_LBUTTONUP:
-        if (linkPressed && PointOnLink(dialog, lParam))
-            OpenLink();
-        linkPressed = FALSE;
+    case WM_MOUSEMOVE:
+        // Over the dialog itself, so no longer over the link.
+        SetOverLink(FALSE);
         break;
     case WM_HELP:
         ShowHelp(1, 0);
         return TRUE;
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_ABOUT_LINK && HIWORD(wParam) == STN_CLICKED) {
+            OpenLink();
+            return TRUE;
+        }
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
@@ -132,6 +127,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
         g_hAbout = nullptr;
         g_hAboutLink = nullptr;
+        g_bOverLink = FALSE;
         break;
     default:
         break;

@@ -600,3 +600,85 @@ TEST(HostProgram, ProgramEndEndsTheHostFromEveryState)
         EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status")) << c.name;
     }
 }
+
+namespace {
+
+// For the life of the object the system's https handler is a command of the test's choice;
+// the one before comes back afterwards.
+class HttpsHandler {
+public:
+    explicit HttpsHandler(const std::wstring& command)
+    {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        DWORD bytes = sizeof(m_old) - sizeof(wchar_t);
+        DWORD type = 0;
+        m_hadOld = RegQueryValueExW(m_key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(m_old), &bytes) ==
+                   ERROR_SUCCESS;
+        m_ok = RegSetValueExW(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                              static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    ~HttpsHandler()
+    {
+        if (!m_key)
+            return;
+        if (m_hadOld)
+            RegSetValueExW(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old),
+                           static_cast<DWORD>((wcslen(m_old) + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(m_key, nullptr);
+        RegCloseKey(m_key);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\Classes\\https\\shell\\open\\command";
+    HKEY m_key = nullptr;
+    wchar_t m_old[1024] = L"";
+    bool m_hadOld = false;
+    bool m_ok = false;
+};
+
+}  // namespace
+
+// A click on the about box's link (the mouse's button down and up on it) opens its address
+// with "https://" in front.
+TEST(HostProgram, AboutBoxLinkOpensItsAddress)
+{
+    PluginCallLog log(L"hostlink");
+    std::wstring folder = testing_support::MakeTempFolder(L"aboutlink");
+    std::wstring opened = folder + L"opened.txt";
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, _countof(system));
+    HttpsHandler handler(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo %1> \"" + opened + L"\"");
+    ASSERT_TRUE(handler.ok());
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    std::vector<HWND> about = WaitDialogs(pid, L"Program information");
+    ASSERT_EQ(1u, about.size());
+    HWND link = GetDlgItem(about[0], 1015);
+    ASSERT_NE(nullptr, link);
+    wchar_t address[260] = L"";
+    GetWindowTextW(link, address, _countof(address));
+    ASSERT_NE(L'\0', address[0]);
+
+    PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    std::string text;
+    for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
+        Sleep(100);
+        std::vector<BYTE> bytes = testing_support::ReadFileBytes(opened);
+        text.assign(bytes.begin(), bytes.end());
+    }
+    std::wstring wide(address, address + wcslen(address));
+    EXPECT_NE(std::string::npos, text.find("https://" + std::string(wide.begin(), wide.end()))) << text;
+    PostMessageW(about[0], WM_COMMAND, IDOK, 0);
+    EndHost(host, window, first);
+    testing_support::RemoveTree(folder);
+}
