@@ -202,6 +202,12 @@ TEST(HostProgram, StartUpAndEndOrder)
     const std::vector<std::wstring> expectedReport = {
         L"Func.CServiceWindow.Begin;", L"Func.CServiceWindow.Info.ProgramBitness:32;", L"Func.CServiceWindow.End;"};
     EXPECT_EQ(expectedReport, report);
+    // The help link line names the link, a web address (not the help file).
+    bool helpLink = false;
+    for (const TestPluginCall& c : log.Calls())
+        helpLink = helpLink || (wcscmp(c.tag, L"D") == 0 && c.type == 4 &&
+                                wcsstr(c.text, L"Func.CServiceWindow.Var.g_szHelpLink https://"));
+    EXPECT_TRUE(helpLink);
 
     EndHost(host, window, first);
     std::vector<std::wstring> closing = log.Sequence({L"BeforeClose"});
@@ -679,6 +685,40 @@ TEST(HostProgram, AboutBoxLinkOpensItsAddress)
     std::wstring wide(address, address + wcslen(address));
     EXPECT_NE(std::string::npos, text.find("https://" + std::string(wide.begin(), wide.end()))) << text;
     PostMessageW(about[0], WM_COMMAND, IDOK, 0);
+    EndHost(host, window, first);
+    testing_support::RemoveTree(folder);
+}
+
+// Without a help file beside the program the settings dialog's Help opens the help link.
+TEST(HostProgram, HelpWithoutHelpFileOpensTheHelpLink)
+{
+    PluginCallLog log(L"hosthelp");
+    std::wstring folder = testing_support::MakeTempFolder(L"helplink");
+    std::wstring opened = folder + L"opened.txt";
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, _countof(system));
+    HttpsHandler handler(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo %1> \"" + opened + L"\"");
+    ASSERT_TRUE(handler.ok());
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    PostMessageW(window, WM_COMMAND, 32778, 0);
+    std::vector<HWND> dialogs = WaitDialogs(pid, L"Orvix Telvane - Settings");
+    ASSERT_EQ(1u, dialogs.size());
+    HWND help = GetDlgItem(dialogs[0], 9);
+    ASSERT_NE(nullptr, help);
+    EXPECT_TRUE(IsWindowEnabled(help));
+    PostMessageW(dialogs[0], WM_COMMAND, MAKEWPARAM(9, BN_CLICKED), reinterpret_cast<LPARAM>(help));
+    std::string text;
+    for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
+        Sleep(100);
+        std::vector<BYTE> bytes = testing_support::ReadFileBytes(opened);
+        text.assign(bytes.begin(), bytes.end());
+    }
+    EXPECT_NE(std::string::npos, text.find("https://")) << text;
     EndHost(host, window, first);
     testing_support::RemoveTree(folder);
 }
