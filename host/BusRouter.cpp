@@ -12,6 +12,13 @@
 #include <cstdlib>
 #include <cwchar>
 
+namespace {
+
+// Call-event routes that may run one inside the other's pump.
+constexpr int kMaxCallEventNesting = 4;
+
+}  // namespace
+
 CBusRouter::CBusRouter()
     : CBusRouter(g_PluginDebug, g_PluginExtra, g_PluginInfo, g_PluginSave, g_PluginSearch, g_PluginTelephony)
 {
@@ -78,6 +85,7 @@ DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
     if (!Deliver(m_extra, type, text))
         result = 0;
     if (type == QOR_BUSMSG_CALLEVENT) {
+        ++m_callEventDepth;
         Deliver(m_info, type, text);
         // Each enabled Search plug-in, the Info category after it, the thread's messages in
         // between so that each result shows at once. Slots are read afresh at every step: a
@@ -91,8 +99,14 @@ DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
             DeliverSlot(m_search, slot, type, text);
             Deliver(m_info, type, text);
             Sleep(0);
-            PumpMessages();
+            // Each call event handled in the pump pumps again, one level deeper. Past a few
+            // levels the messages wait for the pump further out: a queue full of call events
+            // (other programs can put any number there) must not nest without end, until the
+            // thread can take no message at all (the program end among them).
+            if (m_callEventDepth <= kMaxCallEventNesting)
+                PumpMessages();
         }
+        --m_callEventDepth;
     } else {
         Deliver(m_info, type, text);
         Deliver(m_search, type, text);

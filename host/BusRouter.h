@@ -63,6 +63,7 @@ private:
     CPluginBase& m_search;
     CPluginBase& m_telephony;
     int m_depth = 0;
+    int m_callEventDepth = 0;
     std::vector<Command> m_deferred;
     std::vector<HGLOBAL> m_foreign;
 };

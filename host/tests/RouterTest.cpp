@@ -274,3 +274,35 @@ TEST_F(Router, PluginThreadMessagesAreRoutedToEveryCategory)
         logsAtD += (std::wstring(call.tag) == L"D" && std::wstring(call.function) == L"BusProcess" && call.type == 4);
     EXPECT_EQ(5u, logsAtD) << "the trace plug-in saw each line";
 }
+
+// A queue full of call events: each route pumps, and what it pumps is routed inside it. The
+// routes nest only a few levels deep (unbounded, a long enough queue exhausts the thread's
+// stack, or under Wine its window-procedure depth), and every message is delivered whole.
+TEST_F(Router, QueuedCallEventsNestOnlyAFewLevels)
+{
+    TestHost host(L"empty", L"empty", L"main", L"empty", L"main", L"empty");
+    host.LoadAll();
+    int depth = 0, deepest = 0;
+    host.window.onBusMessage = [&](UINT type, HGLOBAL block) -> LRESULT {
+        deepest = std::max(deepest, ++depth);
+        LRESULT result = host.router.DistributeBusMessage(type, block);
+        --depth;
+        return result;
+    };
+    const int queued = 300;
+    for (int i = 0; i < queued; ++i) {
+        std::wstring text = Message(44);
+        ASSERT_EQ(1, SendBusMessage(host.window.hwnd(), FALSE, 44, text.c_str()));
+    }
+    m_log.Clear();
+    ASSERT_EQ(1, SendBusMessage(host.window.hwnd(), TRUE, 44, Message(44).c_str()));
+    testing_support::PumpFor(100);
+    EXPECT_LE(deepest, 6);
+    // The Info plug-in once before the searches and after each of the three enabled ones.
+    int info = 0;
+    const std::vector<TestPluginCall> calls = m_log.Calls();
+    for (const TestPluginCall& c : calls)
+        info += wcscmp(c.tag, L"I") == 0 && wcscmp(c.function, L"BusProcess") == 0 && c.type == 44;
+    EXPECT_EQ((queued + 1) * 4, info);
+    host.window.onBusMessage = nullptr;
+}
