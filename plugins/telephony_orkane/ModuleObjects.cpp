@@ -10,5 +10,6 @@ std::map<int, std::wstring> g_CallConference;
 std::map<int, tag_call_info> g_CallList;
 CPredialNumbers g_PredialNumbers;
 CRegIniAccess g_RegIniAccess;
+CResourceAccess g_ResourceAccess;
 std::map<std::wstring, int> g_ConferenceCount;
 std::vector<tag_rcc_device> g_RccDevices;

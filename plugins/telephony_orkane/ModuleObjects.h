@@ -3,9 +3,12 @@
 #pragma once
 
 #include "foundation/RegIniAccess.h"
+#include "foundation/ResourceAccess.h"
 #include "plugin_support/PredialNumbers.h"
 
 // The settings store of the plug-in.
 extern CRegIniAccess g_RegIniAccess;
 // The dialling location; also reached through GetPredialNumbers().
 extern CPredialNumbers g_PredialNumbers;
+// The language resources of the plug-in.
+extern CResourceAccess g_ResourceAccess;

@@ -1,0 +1,34 @@
+// The login thread: it connects both websockets, logs in on the user connection (the stored
+// PBX session first, then user name and password, with a two-factor confirmation when the
+// PBX asks for one), logs the application connection in with a login that the user connection
+// obtains for it, then asks for the devices and starts monitoring them. It retries while the
+// PBX is away.
+#pragma once
+
+#include <windows.h>
+
+extern HANDLE volatile g_hInitThread;
+extern volatile DWORD g_dwInitThreadId;
+// Failed steps; the thread stops trying when it reaches kLoginLoopBound.
+extern volatile LONG g_dwLoginLoopCount;
+constexpr LONG kLoginLoopBound = 99999;
+// The pause before the next attempt when a websocket could not be opened (one minute).
+extern DWORD g_dwLoginRetryWait;
+// How long a stop waits for the login and confirmation threads.
+extern DWORD g_dwLoginStopWait;
+
+DWORD WINAPI InitThread(LPVOID param);
+// 0 logged in, 1 not possible or not answered, 2 refused.
+int SessionLogin();
+int UserLogin();
+int AppLogin();
+void UserLogout();
+void DisconnectAll();
+
+// Starts the login thread (counter 0); FALSE when one runs already or it cannot start.
+BOOL StartLoginThread();
+// Stops the confirmation dialog and the login thread cooperatively, each with a bounded wait:
+// every wait and pause of theirs ends at once, and a thread that overruns is left to end by
+// itself (never killed while it may hold a lock or be inside WinHTTP). Idempotent; the
+// connections stay open for the caller to close.
+void StopLoginThreads();
