@@ -21,6 +21,7 @@ volatile DWORD g_dwInitThreadId;
 volatile LONG g_dwLoginLoopCount;
 DWORD g_dwLoginRetryWait = 60000;
 DWORD g_dwLoginStopWait = 5000;
+DWORD g_dwDisconnectWait = 10000;
 
 namespace {
 
@@ -352,7 +353,7 @@ void DisconnectAll()
     Pause(1000);
     CloseWebSocket(User, TRUE);
     CloseWebSocket(App, TRUE);
-    Pause(10000);
+    Pause(g_dwDisconnectWait);
     LogLine(2, L"Func.DisconnectAll.End");
 }
 

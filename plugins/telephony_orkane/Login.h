@@ -14,6 +14,8 @@ extern volatile LONG g_dwLoginLoopCount;
 constexpr LONG kLoginLoopBound = 99999;
 // The pause before the next attempt when a websocket could not be opened (one minute).
 extern DWORD g_dwLoginRetryWait;
+// The pause that ends a failed attempt's disconnection before the next attempt (ten seconds).
+extern DWORD g_dwDisconnectWait;
 // How long a stop waits for the login and confirmation threads.
 extern DWORD g_dwLoginStopWait;
 

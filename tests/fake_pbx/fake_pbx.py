@@ -26,7 +26,7 @@ hands out a stored session: "session" in "LoginResult" ("usr" and "pwd" RC4-enci
 keys made from SESSION_KEY_PATTERNS, the client nonce and the password), then "SessionAdded"
 and "UpdateOwnPresence". "two_factor" {"mode":"confirm"|"refuse"|"timeout","delay":s} sends
 "Authorize" first and the result only after the delay. "drop_on" lists "mt" values whose
-request ends the connection instead of an answer.
+request ends the connection instead of an answer (each entry once).
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
 
@@ -211,6 +211,7 @@ class Pbx:
                         return
                     continue
                 if msg.get("mt") in self.cfg["drop_on"]:
+                    self.cfg["drop_on"].remove(msg.get("mt"))   # once per entry
                     record["dropped"] = True
                     self.log(record)
                     ws.transport.abort()

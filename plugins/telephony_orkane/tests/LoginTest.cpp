@@ -85,6 +85,7 @@ protected:
         g_questions.clear();
         g_answer = IDCANCEL;
         g_dwLoginRetryWait = 60000;
+        g_dwDisconnectWait = 10000;
         g_ResourceAccess.m_hResource = nullptr;
         CInnovaphoneVars* user = &InnovaphoneVarsUser;
         wcscpy(user->m_szUser, L"Anna Test");
@@ -387,6 +388,7 @@ TEST_F(LoginTest, TwoFactorConfirmationTable)
         {"given up by the user", nullptr, true, true, false, 1},
         {"refused without the language strings", L"refuse", false, false, false, 0},
     };
+    g_dwDisconnectWait = 500;  // a cancelled attempt still disconnects; its pause is not the point here
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         wchar_t set[256];
@@ -464,6 +466,44 @@ TEST_F(LoginTest, PbxAwayAtStartRetriesUntilItIsBack)
     EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"user"));
     ExpectMonitoring();
     EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+}
+
+// The PBX drops a connection in the middle of a login step: that attempt fails and
+// disconnects, and the next one logs in.
+TEST_F(LoginTest, ConnectionDroppedDuringLoginIsRetried)
+{
+    const wchar_t* steps[] = {L"Login", L"AppChallenge", L"AppLogin", L"Devices"};
+    g_dwDisconnectWait = 500;
+    for (const wchar_t* step : steps) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(step)));
+        wchar_t set[128];
+        FormatW(set, _countof(set), L"\"set\":{\"drop_on\":[\"%s\"]}", step);
+        ASSERT_TRUE(Control(set));
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        m_host.Clear();
+        InnovaphoneVarsUser.m_szSession[0] = InnovaphoneVarsUser.m_szExSession[0] = L'\0';
+        g_RccDevices.clear();
+        ASSERT_TRUE(RunLogin());
+        size_t dropped = 0;
+        for (const auto& r : Requests())
+            dropped += r.raw.find(L"\"dropped\": true") != std::wstring::npos;
+        EXPECT_EQ(1u, dropped);
+        if (!wcscmp(step, L"Devices")) {
+            // Logged in, then the application connection was lost before the device list
+            // came: the thread says so and ends; the lost connection is closed.
+            EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Error.UserInitializeResult failed"));
+            EXPECT_FALSE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_EQ(nullptr, InnovaphoneVarsApp.m_hWebSocketHandle);
+        } else {
+            EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_GE(ResponseLogins(L"user").size(), 1u);
+            EXPECT_GT(g_dwLoginLoopCount, 1) << "the dropped attempt counted";
+            ExpectMonitoring();
+        }
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+        CloseConnections();
+        ASSERT_TRUE(Control(L"\"reset\":true"));
+    }
 }
 
 // A stop ends the login thread in bounded time wherever it waits: in the retry pause, in an
