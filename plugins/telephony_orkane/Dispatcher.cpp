@@ -6,6 +6,7 @@
 #include "foundation/Format.h"
 #include "plugin_support/JsonParserBase.h"
 #include "plugins/telephony_orkane/CallRecords.h"
+#include "plugins/telephony_orkane/ConfirmDialog.h"
 #include "bus/BusBuilders.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
@@ -213,8 +214,11 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
         OnUserInitializeResult(message);
     } else if (!wcscmp(mt, L"LoginResult")) {
         OnLoginResult(conn, message);
+        InterlockedIncrement(&conn->m_lLoginResults);
     } else if (!wcscmp(mt, L"AppLoginResult")) {
         conn->m_bLogin = message.GetBool(L"ok");
+    } else if (!wcscmp(mt, L"Authorize")) {
+        OnAuthorize();
     } else if (!wcscmp(mt, L"SessionAdded")) {
         CJsonParserBase info;
         if (info.Parse(message.GetObjectText(L"info")) && info.GetBool(L"current"))
@@ -232,6 +236,7 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     // Marked answered only once the message's values are stored: a sender that returns on the
     // answer reads them at once, without the lock.
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&conn->m_bAnswer), 1);
+    InterlockedIncrement(&conn->m_lAnswers);
     message.Clear();
     LogLine(4, L"Func.DispatchMessages.End");
 }

@@ -181,6 +181,10 @@ protected:
     {
         m_host.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, kProgramKey);
+        // Everything the plug-in sent, its stop included, kept the PBX's protocol rules
+        // (connection, members, order, handles).
+        for (const std::string& line : PbxLines({"\"violations\""}))
+            ADD_FAILURE() << "the PBX found a request against its rules: " << line;
     }
 
     // Loads the test tree's plug-ins (the real telephony plug-in among them) and starts them.
@@ -435,10 +439,21 @@ TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
     ASSERT_TRUE(WaitForMonitoring());
     EXPECT_TRUE(PbxLines({"\"UserCall\""}).empty());
     testing_support::PumpFor(300);
+    // The first login handed out a stored session; coming back on, the plug-in logs in with it.
+    auto handedOut = PbxLines({"\"type\": \"user\", \"method\"", "\"session\": {"});
+    ASSERT_EQ(1u, handedOut.size());
+    EXPECT_EQ(1u, PbxLines({"\"type\": \"session\", \"method\"", "\"verified\": true"}).size());
+    // The session's deciphered secret (the PBX's record of what it handed out) stays out of
+    // the log as the password does.
+    std::string secret = handedOut[0].substr(handedOut[0].find("\"pwd\": \"") + 8);
+    secret = secret.substr(0, secret.find('"'));
+    ASSERT_FALSE(secret.empty());
+    std::wstring wideSecret(secret.begin(), secret.end());
     bool loginLogged = false;
     for (const auto& m : Messages(QOR_BUSMSG_LOG)) {
-        loginLogged = loginLogged || m.text.find(L"\"type\":\"user\",\"method\"") != std::wstring::npos;
+        loginLogged = loginLogged || m.text.find(L"\"type\":\"session\",\"method\"") != std::wstring::npos;
         EXPECT_EQ(std::wstring::npos, m.text.find(kPassword)) << Get(m, L"Text");
+        EXPECT_EQ(std::wstring::npos, m.text.find(wideSecret)) << Get(m, L"Text");
     }
     EXPECT_TRUE(loginLogged);
 }
