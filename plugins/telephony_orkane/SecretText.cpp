@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "foundation/Format.h"
+#include "plugins/telephony_orkane/JsonScan.h"
 
 namespace {
 
@@ -26,40 +27,11 @@ bool IsSecretMember(const wchar_t* name, size_t length, bool sessionAdded, bool 
     return sessionLogin && length == 8 && !wcsncmp(name, L"username", 8);
 }
 
-// The end of the JSON value that starts at p (a string, an object or array, or a bare word).
+// The end of the JSON value that starts at p; an unclosed one runs to the end of the text.
 const wchar_t* SkipValue(const wchar_t* p)
 {
-    if (*p == L'"') {
-        for (++p; *p; ++p) {
-            if (*p == L'\\' && p[1])
-                ++p;
-            else if (*p == L'"')
-                return p + 1;
-        }
-        return p;
-    }
-    if (*p == L'{' || *p == L'[') {
-        int depth = 0;
-        bool inString = false;
-        for (; *p; ++p) {
-            if (inString) {
-                if (*p == L'\\' && p[1])
-                    ++p;
-                else if (*p == L'"')
-                    inString = false;
-            } else if (*p == L'"') {
-                inString = true;
-            } else if (*p == L'{' || *p == L'[') {
-                ++depth;
-            } else if ((*p == L'}' || *p == L']') && --depth == 0) {
-                return p + 1;
-            }
-        }
-        return p;
-    }
-    while (*p && *p != L',' && *p != L'}' && *p != L']')
-        ++p;
-    return p;
+    const wchar_t* end = FindJsonValueEnd(p);
+    return end ? end : p + wcslen(p);
 }
 
 }  // namespace

@@ -30,7 +30,11 @@ using testing_support::TestHost;
 
 const wchar_t kProgramKey[] = L"SOFTWARE\\Orvix\\orkane_plugin_test";
 const wchar_t kModuleId[] = L"PLUGINTELEPHONYORKANE";
-const wchar_t kUser[] = L"Anna Test";  // the fake PBX's user and password
+// The user and password this program's fake PBX is set to. The user is this program's own:
+// the Credential Manager entries are named by it, and the login test program, running beside
+// this one in the same Wine prefix, stores its own user's session there.
+const wchar_t kUser[] = L"Paul Plugin";
+const wchar_t kPbxSetUp[] = L"\"reset\":true,\"set\":{\"user\":\"Paul Plugin\"}";
 const wchar_t kPassword[] = L"geheim";
 
 std::wstring Port()
@@ -173,7 +177,7 @@ protected:
     {
         ASSERT_FALSE(Port().empty()) << "run through scripts/with-fake-pbx";
         ASSERT_TRUE(m_control.ok());
-        ASSERT_TRUE(m_control.Run(L"", L"\"reset\":true"));
+        ASSERT_TRUE(m_control.Run(L"", kPbxSetUp));
         g_logStart = 0;
         g_logStart = PbxLog().size();
     }
@@ -680,7 +684,7 @@ TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
     ASSERT_FALSE(Port().empty()) << "run through scripts/with-fake-pbx";
     PbxControl control;
     ASSERT_TRUE(control.ok());
-    ASSERT_TRUE(control.Run(L"", L"\"reset\":true"));
+    ASSERT_TRUE(control.Run(L"", kPbxSetUp));
     g_logStart = 0;
     g_logStart = PbxLog().size();
     testing_support::PluginCallLog log(L"orkanehost");

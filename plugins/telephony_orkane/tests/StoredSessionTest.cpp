@@ -71,6 +71,9 @@ TEST(SecretText, SecretsAreMaskedAndEverythingElseKept)
          L"{\"mt\":\"AppGetLoginResult\",\"digest\":\"***\",\"sip\":\"a\"}"},
         {L"{\"password\":12345,\"x\":[1,{\"pwd\":[\"a\",\"b\"]}]}", L"{\"password\":\"***\",\"x\":[1,{\"pwd\":\"***\"}]}"},
         {L"not json \"response\":", L"not json \"response\":\"***\""},
+        // A text cut inside a secret value or object: nothing of the value is shown.
+        {L"{\"mt\":\"Login\",\"response\":\"abc1", L"{\"mt\":\"Login\",\"response\":\"***\""},
+        {L"{\"session\":{\"usr\":\"AB\",\"pwd\":\"C", L"{\"session\":\"***\""},
         {L"", L""},
     };
     for (const auto& c : cases)
