@@ -12,6 +12,7 @@
 #include "foundation/TextEncoding.h"
 #include "foundation/TextUtils.h"
 #include "plugins/telephony_orkane/InnovaphoneVars.h"
+#include "plugins/telephony_orkane/PbxWebsocket.h"
 #include "plugins/telephony_orkane/Settings.h"
 
 const wchar_t kSessionUserKeyPattern[] = L"innovaphoneAppClient:usr:%s:%s";
@@ -67,19 +68,30 @@ const wchar_t* DecodeStoredCredential(const wchar_t* hex, const wchar_t* pattern
     return t_decoded;
 }
 
+// The dispatcher writes the session fields from the PBX's answers on a receive thread, and the
+// login thread reads the password, each under the dispatch lock: so are the copies here.
 void ReadLoginCredentials()
 {
-    for (const CredentialField& f : kCredentialFields)
-        CopyText(f.field, f.capacity, ReadCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, f.entry));
+    for (const CredentialField& f : kCredentialFields) {
+        wchar_t value[256];
+        CopyText(value, _countof(value), ReadCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, f.entry));
+        EnterCriticalSection(&g_csDispatch);
+        CopyText(f.field, f.capacity, value);
+        LeaveCriticalSection(&g_csDispatch);
+        SecureZeroMemory(value, sizeof value);
+    }
 }
 
 void SaveLoginCredentials()
 {
     for (const CredentialField& f : kCredentialFields) {
-        if (!f.field[0])
-            continue;
+        wchar_t value[256];
+        EnterCriticalSection(&g_csDispatch);
+        CopyText(value, _countof(value), f.field);
+        LeaveCriticalSection(&g_csDispatch);
         // The entry's name only: the secret itself never goes into a line.
-        if (!WriteCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, f.entry, f.field))
+        if (value[0] && !WriteCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, f.entry, value))
             LogLine(0, L"Func.DoSaveSettings.Error.Write Credential ERROR! (%s)", f.entry);
+        SecureZeroMemory(value, sizeof value);
     }
 }
