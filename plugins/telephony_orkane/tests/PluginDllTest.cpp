@@ -248,6 +248,10 @@ TEST_F(OrkanePlugin, ExportsIdentityAndCommonTypes)
     EXPECT_EQ(222u, Export<PFN_DLL_GetPluginID>("DLL_GetPluginID")());
     EXPECT_STREQ(L"Innovaphone", Export<PFN_DLL_GetPluginName>("DLL_GetPluginName")());
     EXPECT_EQ(1u, Export<PFN_DLL_IsUnicode>("DLL_IsUnicode")());
+    // Its own resources hold the settings page and the two-factor confirmation dialog, which
+    // the confirmation thread loads from the plug-in's module.
+    for (int dialog : {101, 104})
+        EXPECT_NE(nullptr, FindResourceW(m_module, MAKEINTRESOURCEW(dialog), RT_DIALOG)) << dialog;
     // No URL, user or password: no connection is tried.
     testing_support::PumpFor(300);
     EXPECT_TRUE(PbxLines({"\"event\": \"open\""}).empty());
