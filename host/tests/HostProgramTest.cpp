@@ -659,6 +659,40 @@ private:
     bool m_ok = false;
 };
 
+// Points the https handler at a command that writes the address it is given into a file of a
+// temporary folder; Opened() waits for that line.
+class OpenedAddress {
+public:
+    explicit OpenedAddress(const wchar_t* name)
+        : m_folder(testing_support::MakeTempFolder(name)), m_file(m_folder + L"opened.txt"),
+          m_handler(L"\"" + SystemFolder() + L"\\cmd.exe\" /c echo %1> \"" + m_file + L"\"")
+    {
+    }
+    ~OpenedAddress() { testing_support::RemoveTree(m_folder); }
+    bool ok() const { return m_handler.ok(); }
+    std::string Opened() const
+    {
+        std::string text;
+        for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
+            Sleep(100);
+            std::vector<BYTE> bytes = testing_support::ReadFileBytes(m_file);
+            text.assign(bytes.begin(), bytes.end());
+        }
+        return text;
+    }
+
+private:
+    static std::wstring SystemFolder()
+    {
+        wchar_t system[MAX_PATH] = L"";
+        GetSystemDirectoryW(system, _countof(system));
+        return system;
+    }
+    std::wstring m_folder;
+    std::wstring m_file;
+    HttpsHandler m_handler;
+};
+
 }  // namespace
 
 // A click on the about box's link (the mouse's button down and up on it) opens its address
@@ -666,12 +700,8 @@ private:
 TEST(HostProgram, AboutBoxLinkOpensItsAddress)
 {
     PluginCallLog log(L"hostlink");
-    std::wstring folder = testing_support::MakeTempFolder(L"aboutlink");
-    std::wstring opened = folder + L"opened.txt";
-    wchar_t system[MAX_PATH] = L"";
-    GetSystemDirectoryW(system, _countof(system));
-    HttpsHandler handler(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo %1> \"" + opened + L"\"");
-    ASSERT_TRUE(handler.ok());
+    OpenedAddress opened(L"aboutlink");
+    ASSERT_TRUE(opened.ok());
     HostProgram host(L"empty");
     size_t first = host.Start();
     HWND window = host.WaitWindow(first);
@@ -689,29 +719,19 @@ TEST(HostProgram, AboutBoxLinkOpensItsAddress)
 
     PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    std::string text;
-    for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
-        Sleep(100);
-        std::vector<BYTE> bytes = testing_support::ReadFileBytes(opened);
-        text.assign(bytes.begin(), bytes.end());
-    }
+    std::string text = opened.Opened();
     std::wstring wide(address, address + wcslen(address));
     EXPECT_NE(std::string::npos, text.find("https://" + std::string(wide.begin(), wide.end()))) << text;
     PostMessageW(about[0], WM_COMMAND, IDOK, 0);
     EndHost(host, window, first);
-    testing_support::RemoveTree(folder);
 }
 
 // Without a help file beside the program the settings dialog's Help opens the help link.
 TEST(HostProgram, HelpWithoutHelpFileOpensTheHelpLink)
 {
     PluginCallLog log(L"hosthelp");
-    std::wstring folder = testing_support::MakeTempFolder(L"helplink");
-    std::wstring opened = folder + L"opened.txt";
-    wchar_t system[MAX_PATH] = L"";
-    GetSystemDirectoryW(system, _countof(system));
-    HttpsHandler handler(L"\"" + std::wstring(system) + L"\\cmd.exe\" /c echo %1> \"" + opened + L"\"");
-    ASSERT_TRUE(handler.ok());
+    OpenedAddress opened(L"helplink");
+    ASSERT_TRUE(opened.ok());
     HostProgram host(L"empty");
     size_t first = host.Start();
     HWND window = host.WaitWindow(first);
@@ -725,13 +745,7 @@ TEST(HostProgram, HelpWithoutHelpFileOpensTheHelpLink)
     ASSERT_NE(nullptr, help);
     EXPECT_TRUE(IsWindowEnabled(help));
     PostMessageW(dialogs[0], WM_COMMAND, MAKEWPARAM(9, BN_CLICKED), reinterpret_cast<LPARAM>(help));
-    std::string text;
-    for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
-        Sleep(100);
-        std::vector<BYTE> bytes = testing_support::ReadFileBytes(opened);
-        text.assign(bytes.begin(), bytes.end());
-    }
+    std::string text = opened.Opened();
     EXPECT_NE(std::string::npos, text.find("https://")) << text;
     EndHost(host, window, first);
-    testing_support::RemoveTree(folder);
 }

@@ -1,9 +1,10 @@
-// The exports the host binds by name (PluginInfoVisette.def gives the plain names).
+// The exports the host binds by name (the generated module-definition file gives the plain names).
 #include "bus/CommonBusTypes.h"
 #include "bus/LogLine.h"
 #include "bus/PluginContract.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
+#include "foundation/WindowSearch.h"
 #include "plugins/info_visette/Popup.h"
 #include "plugins/info_visette/SettingsPage.h"
 #include "plugins/info_visette/VisetteState.h"
@@ -17,7 +18,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         DisableThreadLibraryCalls(instance);
         InitModuleState(instance);
         // COM is set up by the thread that shows the popup, never here under the loader lock.
-        g_hWndParent = FindHostWindow();
+        g_hWndParent = FindOwnHostWindow();
         DoReadSettings();
     } else if (reason == DLL_PROCESS_DETACH && !reserved && IsInfoLoopThreadRunning()) {
         // Unloaded without DLL_PluginBeforeClose (a host fault): better an ended thread than

@@ -77,16 +77,6 @@ void InitModuleState(HINSTANCE instance)
     SetCommonResourceAccess(&g_Resource);
 }
 
-HWND FindHostWindow()
-{
-    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
-        HWND found = FindOwnWindowByUserData(marker);
-        if (found)
-            return found;
-    }
-    return nullptr;
-}
-
 void DoReadSettings()
 {
     g_bIgnoreModule = static_cast<int>(ReadNumber(L"IgnoreModule", nullptr));
@@ -169,7 +159,7 @@ void VisetteStart()
 {
     LogLine(3, L"Func.DLL_PluginAfterLoad.Begin");
     if (!g_hWndParent || !IsWindow(g_hWndParent))
-        g_hWndParent = FindHostWindow();
+        g_hWndParent = FindOwnHostWindow();
     g_MonitorPosition.UpdateMonitorRect();
     if (!StartInfoLoopThread())
         LogLine(0, L"Func.DLL_PluginAfterLoad.Error.No display thread");

@@ -52,9 +52,6 @@ void InitModuleState(HINSTANCE instance);
 void DoReadSettings();
 void DoSaveSettings();
 
-// The host window: the first window of this process carrying a host marker.
-HWND FindHostWindow();
-
 // The common part of every bus type (26, 34, 51, 53, 76).
 void DoBusProcessCommon(DWORD type, const wchar_t* text);
 // The whole bus handling of DLL_PluginBusProcess.

@@ -33,16 +33,6 @@ BOOL g_bLoaded;
 // The connections were started and not yet stopped.
 BOOL g_bConnectionStarted;
 
-HWND FindHostWindow()
-{
-    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
-        HWND found = FindOwnWindowByUserData(marker);
-        if (found)
-            return found;
-    }
-    return nullptr;
-}
-
 void StartConnections()
 {
     if (InnovaphoneVarsUser.m_szUser[0] && InnovaphoneVarsUser.m_szPassword[0] && g_szBaseURL[0]) {
@@ -111,7 +101,7 @@ void InitPluginModule(HINSTANCE instance)
     SetCommonResourceAccess(&g_ResourceAccess);
     g_RegIniAccess.Init(TRUE);
     g_ResourceAccess.Init();
-    g_hWndParent = FindHostWindow();
+    g_hWndParent = FindOwnHostWindow();
     DoReadSettings();
 }
 
