@@ -1,0 +1,599 @@
+// The product's main road end to end: the real OrvixTelvane.exe from a copy of the installed
+// layout, with the real plug-ins of that layout, a recording trace plug-in and a recording
+// contact search on the call-event route (the directory test plug-in, which knows the
+// caller), and the telephony plug-in pointed at the fake PBX that scripts/with-fake-pbx
+// starts. The test acts only as the PBX and as the other programs of a desktop do: it rings
+// the phone on the PBX, writes bus texts to the host window, and reads what the product
+// leaves behind (the bus as the recording plug-ins saw it, the popup window, the page the
+// business card was given, the PBX's message log, the report files).
+//
+// The steps run in order on one host (the suite's tests are its steps); each step builds on
+// the ones before it.
+#include "foundation/Credentials.h"
+#include "foundation/Format.h"
+#include "plugin_support/CallStruct.h"
+#include "plugin_support/JsonParserBase.h"
+#include "tests/e2e/PbxControl.h"
+#include "tests/plugins/TestPluginRecord.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <wincred.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+using e2e::JsonString;
+using e2e::PbxControl;
+using testing_support::PluginCallLog;
+
+namespace {
+
+// The caller as a person writes the number, as the PBX presents it in its call events (the
+// outside-line digit, then the national number), and as the telephony plug-in hands it on
+// (without the outside-line digit).
+const wchar_t kCallerNumber[] = L"+49 30 1234567";
+const wchar_t kCallerE164[] = L"00301234567";
+const wchar_t kCallerOnTheBus[] = L"0301234567";
+const wchar_t kCallerName[] = L"M\u00fcller & S\u00f6hne <GmbH>";
+// The directory's entry for the caller: name, then two details.
+const wchar_t kCallerIdentInfo[] = L"Name: M\u00fcller & S\u00f6hne <GmbH>;Contact: Jana M\u00fcller;City: Berlin;";
+const wchar_t kCallerNameInPage[] = L"> M\u00fcller &amp; S\u00f6hne &lt;GmbH&gt;<";
+
+// The fake PBX's account and device (tests/fake_pbx/fake_pbx.py).
+const wchar_t kPbxUser[] = L"Anna Test";
+const wchar_t kPbxPassword[] = L"geheim";
+const wchar_t kPbxDevice[] = L"phone-1";
+const wchar_t kPbxIntlPrefix[] = L"000";
+
+// The card: shown for this many seconds in the top right corner.
+constexpr DWORD kCardSeconds = 6;
+constexpr int kCardCorner = 1;
+constexpr int kCardWidth = 450;
+constexpr int kCardMargin = 20;
+
+// The call the PBX rings with.
+constexpr int kPbxCallId = 7001;
+
+const wchar_t* const kCategories[] = {L"PluginDebug", L"PluginSearch", L"PluginInfo",
+                                      L"PluginSave",  L"PluginExtra",  L"PluginTelephony"};
+
+std::wstring DataFolder(const wchar_t* sub)
+{
+    wchar_t appData[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, appData);
+    // The data folder names drop the blanks of the product name and description.
+    return std::wstring(appData) + L"\\Orvix\\OrvixTelvane\\OrvixTelvanehost\\" + sub;
+}
+
+std::wstring ReportValue(const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[512] = L"";
+    GetPrivateProfileStringW(section, key, L"", value, _countof(value), (DataFolder(L"LOG") + L"\\StatusReport.ini").c_str());
+    return value;
+}
+
+std::wstring PageFile()
+{
+    return DataFolder(L"LOG") + L"\\Popup.html";
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A copy of a folder with everything below it.
+void CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + L"\\" + name, to + L"\\" + name);
+        else
+            CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+std::wstring ReadUtf8(const std::wstring& path)
+{
+    std::vector<BYTE> bytes = testing_support::ReadFileBytes(path);
+    size_t skip = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+    if (bytes.size() <= skip)
+        return L"";
+    const char* text = reinterpret_cast<const char*>(bytes.data()) + skip;
+    int length = static_cast<int>(bytes.size() - skip);
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, length, &out[0], n);
+    return out;
+}
+
+// A bus text as other programs write it; values are escaped as the bus requires.
+std::wstring BusText(int type, const std::vector<std::pair<std::wstring, std::wstring>>& values)
+{
+    std::wstring text = L"<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<data>\r\n";
+    text += L" <value keyword=\"Type\">" + std::to_wstring(type) + L"</value>\r\n";
+    for (const auto& v : values) {
+        std::wstring escaped;
+        for (wchar_t c : v.second)
+            escaped += c == L'&' ? L"&amp;" : c == L'<' ? L"&lt;" : c == L'>' ? L"&gt;" : std::wstring(1, c);
+        text += L" <value keyword=\"" + v.first + L"\">" + escaped + L"</value>\r\n";
+    }
+    text += L" <value keyword=\"Sender\">ENDTOENDTEST</value>\r\n</data>\r\n";
+    return text;
+}
+
+template <typename F>
+bool WaitFor(F condition, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > milliseconds)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+struct PopupState {
+    HWND window = nullptr;
+    bool visible = false;
+    RECT rect = {};
+};
+
+// The business-card popup of the host process (class "QorHTMLPopup").
+PopupState FindPopup(DWORD hostPid)
+{
+    PopupState state;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"QorHTMLPopup", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"QorHTMLPopup", nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process != hostPid)
+            continue;
+        state.window = w;
+        state.visible = IsWindowVisible(w) != FALSE;
+        GetWindowRect(w, &state.rect);
+        break;
+    }
+    return state;
+}
+
+// One member of a line of the PBX's message log ("path", "event", or a member of "msg").
+struct PbxRecord {
+    std::wstring path, event, mt;
+    bool verified = false;
+    std::wstring msg;  // the request, compact ("hw":"phone-1")
+};
+
+std::vector<PbxRecord> PbxRecords(const PbxControl& pbx)
+{
+    std::vector<PbxRecord> records;
+    for (const std::wstring& line : pbx.LogLines()) {
+        CJsonParserBase json;
+        if (!json.Parse(line.c_str()))
+            continue;
+        PbxRecord r;
+        wchar_t text[256];
+        json.GetString(text, _countof(text), L"path");
+        r.path = text;
+        json.GetString(text, _countof(text), L"event");
+        r.event = text;
+        r.verified = json.GetBool(L"verified") != FALSE;
+        r.msg = json.GetObjectText(L"msg");
+        CJsonParserBase msg;
+        if (msg.Parse(r.msg.c_str())) {
+            msg.GetString(text, _countof(text), L"mt");
+            r.mt = text;
+        }
+        records.push_back(r);
+    }
+    return records;
+}
+
+// The one run of the product that the steps share.
+struct ProductRun {
+    std::unique_ptr<PluginCallLog> log;
+    std::unique_ptr<PbxControl> pbx;
+    std::wstring folder;
+    PROCESS_INFORMATION process = {};
+    HWND host = nullptr;
+    bool telephony = false;
+    DWORD cardShownAt = 0;
+};
+
+ProductRun* g_run = nullptr;
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, g_run);
+        ASSERT_NE(nullptr, g_run->host) << "the host did not start";
+    }
+
+    ProductRun& product() { return *g_run; }
+
+    // Writes a bus text to the host window, as any program of the desktop can.
+    static void Tell(int type, const std::vector<std::pair<std::wstring, std::wstring>>& values = {})
+    {
+        std::wstring text = BusText(type, values);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(g_run->host, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 20000,
+                            &result);
+    }
+
+    // The calls the recording plug-in of that tag saw: bus texts of that type (all when -1).
+    std::vector<TestPluginCall> Seen(const wchar_t* tag, const wchar_t* function, long type = -1) const
+    {
+        std::vector<TestPluginCall> out;
+        for (const TestPluginCall& c : g_run->log->Calls())
+            if (wcscmp(c.tag, tag) == 0 && wcscmp(c.function, function) == 0 && (type < 0 || c.type == DWORD(type)))
+                out.push_back(c);
+        return out;
+    }
+    // A bus text of that type holding every part.
+    bool SeenText(const wchar_t* tag, long type, const std::wstring& part, const std::wstring& part2 = L"") const
+    {
+        for (const TestPluginCall& c : Seen(tag, L"BusProcess", type))
+            if (wcsstr(c.text, part.c_str()) && wcsstr(c.text, part2.c_str()))
+                return true;
+        return false;
+    }
+    bool WaitSeen(const wchar_t* tag, long type, const std::wstring& part, DWORD milliseconds = 20000) const
+    {
+        return WaitFor([&] { return SeenText(tag, type, part); }, milliseconds);
+    }
+
+    // The PBX's call events for the ringing call, sent on the plug-in's own connection.
+    static bool PbxCallEvent(const wchar_t* msg)
+    {
+        std::wstring event = L"{\"mt\":\"CallInfo\",\"api\":\"RCC\",\"user\":0,\"call\":" + std::to_wstring(kPbxCallId) +
+                             L",\"msg\":" + JsonString(msg) + L",\"conf\":\"conf-e2e\",\"peer\":{\"e164\":" +
+                             JsonString(kCallerE164) + L",\"h323\":\"\",\"dn\":" + JsonString(kCallerName) + L"}}";
+        return g_run->pbx->Send(L"{\"mt\":\"FakePbx\",\"to\":\"app\",\"run\":[{\"send\":" + event + L"}]}");
+    }
+
+    static bool WaitPbx(const std::wstring& path, const std::wstring& mt, const std::wstring& part = L"",
+                        DWORD milliseconds = 30000)
+    {
+        return WaitFor(
+            [&] {
+                for (const PbxRecord& r : PbxRecords(*g_run->pbx))
+                    if (r.path == path && r.mt == mt && r.msg.find(part) != std::wstring::npos)
+                        return true;
+                return false;
+            },
+            milliseconds);
+    }
+};
+
+void EndToEnd::SetUpTestSuite()
+{
+    g_run = new ProductRun;
+    ProductRun& r = *g_run;
+    r.log = std::make_unique<PluginCallLog>(L"e2e");
+    r.pbx = std::make_unique<PbxControl>();
+    r.telephony = FileExists(testing_support::DistFolder() + L"PluginTelephony\\PluginTelephonyOrkane.DLL");
+
+    // The installed layout, and beside its plug-ins the recording ones of the e2e tree.
+    r.folder = testing_support::MakeTempFolder(L"e2e");
+    CopyTree(testing_support::DistFolder(), r.folder);
+    std::wstring tree = testing_support::ProgramFolder() + L"..\\testtree\\e2e";
+    for (const wchar_t* category : kCategories)
+        testing_support::CopyFolderFiles(tree + L"\\" + category, r.folder + L"\\" + category, L"*.dll");
+
+    // Settings in the INI files beside each module only ("QorConfig" 1: no per-user files),
+    // so that the run neither reads nor leaves anything in the user's own settings.
+    SetEnvironmentVariableW(L"QorConfig", L"1");
+    std::wstring card = r.folder + L"\\PluginInfo\\PluginInfoVisette.INI";
+    WritePrivateProfileStringW(L"General", L"Duration", std::to_wstring(kCardSeconds).c_str(), card.c_str());
+    WritePrivateProfileStringW(L"General", L"UseDuration", L"1", card.c_str());
+    WritePrivateProfileStringW(L"General", L"UsedPosition", std::to_wstring(kCardCorner).c_str(), card.c_str());
+    WritePrivateProfileStringW(L"General", L"ScaleIndex", L"0", card.c_str());
+    if (r.telephony) {
+        std::wstring phone = r.folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI";
+        WritePrivateProfileStringW(L"General", L"BaseURL", r.pbx->BaseUrl().c_str(), phone.c_str());
+        WritePrivateProfileStringW(L"General", L"User", kPbxUser, phone.c_str());
+        WritePrivateProfileStringW(L"General", L"SelectedDevice", kPbxDevice, phone.c_str());
+        WriteCredential(L"PLUGINTELEPHONYORKANE", kPbxUser, L"Password", kPbxPassword);
+    }
+    // The directory search knows the caller.
+    SetEnvironmentVariableW(L"ORVIX_TEST_DIRECTORY", (std::wstring(kCallerNumber) + L"|" + kCallerIdentInfo).c_str());
+    DeleteFileW(PageFile().c_str());
+
+    std::wstring exe = r.folder + L"\\OrvixTelvane.exe";
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {sizeof(si)};
+    if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, r.folder.c_str(), &si,
+                        &r.process))
+        return;
+    // The host window, once the start-up has ended ("OK" in the report).
+    for (int i = 0; i < 600 && !r.host; ++i) {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, L"CorvallExpress", nullptr)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == r.process.dwProcessId && ReportValue(L"ProgramStatus", L"Status") == L"OK" &&
+                ReportValue(L"ProgramStatus", L"ProcID") == std::to_wstring(r.process.dwProcessId))
+                r.host = window;
+        }
+        if (WaitForSingleObject(r.process.hProcess, 100) == WAIT_OBJECT_0)
+            break;
+    }
+}
+
+void EndToEnd::TearDownTestSuite()
+{
+    ProductRun& r = *g_run;
+    if (r.process.hProcess) {
+        if (WaitForSingleObject(r.process.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(r.process.hProcess, 99);
+            WaitForSingleObject(r.process.hProcess, 10000);
+        }
+        CloseHandle(r.process.hProcess);
+        CloseHandle(r.process.hThread);
+    }
+    if (r.telephony)
+        CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + L"Password").c_str(), CRED_TYPE_GENERIC, 0);
+    SetEnvironmentVariableW(L"QorConfig", nullptr);
+    SetEnvironmentVariableW(L"ORVIX_TEST_DIRECTORY", nullptr);
+    testing_support::RemoveTree(r.folder);
+    delete g_run;
+    g_run = nullptr;
+}
+
+}  // namespace
+
+// 1. The host starts with the real plug-ins; the telephony plug-in logs in to the PBX and
+//    monitors the user's device.
+TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
+{
+    EXPECT_EQ(L"OK", ReportValue(L"ProgramStatus", L"Status"));
+    EXPECT_FALSE(Seen(L"Trc", L"AfterLoad").empty());
+    EXPECT_FALSE(Seen(L"Dir", L"AfterLoad").empty());
+    // Everything the steps read: every log line of every module, and the page the card is
+    // given (written beside the logs from debug level 5 on).
+    Tell(26, {{L"Level", L"5"}});
+    if (!product().telephony)
+        GTEST_SKIP() << "no PluginTelephonyOrkane.DLL in the installed layout: login and monitoring not tested";
+
+    ASSERT_TRUE(product().pbx->ok()) << "run under scripts/with-fake-pbx";
+    // Password login on the user connection, application login on the other, both verified.
+    EXPECT_TRUE(WaitPbx(L"user", L"Login", L"\"response\":"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const PbxRecord& p : PbxRecords(*product().pbx))
+                if (p.path == L"user" && p.mt == L"Login" && p.verified)
+                    return true;
+            return false;
+        },
+        30000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const PbxRecord& p : PbxRecords(*product().pbx))
+                if (p.path == L"app" && p.mt == L"AppLogin" && p.verified)
+                    return true;
+            return false;
+        },
+        30000));
+    // Monitoring of the user's device, and the program state "logged in" on the bus.
+    EXPECT_TRUE(WaitPbx(L"app", L"UserInitialize", std::wstring(L"\"hw\":\"") + kPbxDevice + L"\""));
+    EXPECT_TRUE(WaitSeen(L"Trc", 11, L"State=2;"));
+}
+
+// 2. The PBX rings the phone: a caller with a name that HTML would take for markup.
+TEST_F(EndToEnd, Step2_ThePbxRingsThePhone)
+{
+    if (product().telephony) {
+        ASSERT_TRUE(PbxCallEvent(L"x-setup"));
+        ASSERT_TRUE(PbxCallEvent(L"x-alert"));
+        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Offering;"));
+        EXPECT_TRUE(SeenText(L"Trc", 17, std::wstring(L"CallerID=") + kCallerOnTheBus + L";"));
+    } else {
+        // Without the telephony plug-in the call record it would post comes from outside.
+        CQorCallStruct call;
+        call.Type = 44;
+        call.Inbound = 1;
+        call.CallID = kPbxCallId;
+        GetSystemTime(&call.TimeStart);
+        CopyText(call.Event, _countof(call.Event), L"OnReceived");
+        CopyText(call.PartnerNumber, _countof(call.PartnerNumber), kCallerOnTheBus);
+        call.SetUniqueCallID(kPbxCallId, kCallerOnTheBus);
+        std::wstring xml(kCallXmlCapacity, L'\0');
+        call.ToXml(&xml[0]);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(product().host, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(xml.c_str()), SMTO_BLOCK, 20000,
+                            &result);
+    }
+    // The call record on the call-event route.
+    EXPECT_TRUE(WaitSeen(L"Trc", 44, L"Event=OnReceived;"));
+}
+
+// 3. The call record passes the search, which finds the caller, and reaches the business
+//    card: its popup shows in the configured corner, filled with the escaped name and the
+//    number.
+TEST_F(EndToEnd, Step3_TheCardShowsTheCallerInItsCorner)
+{
+    ASSERT_TRUE(WaitFor([&] { return !Seen(L"Dir", L"Found", 44).empty(); }, 20000))
+        << "the directory search never saw the caller's call record";
+
+    PopupState popup;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            popup = FindPopup(product().process.dwProcessId);
+            return popup.visible;
+        },
+        20000));
+    product().cardShownAt = GetTickCount();
+    EXPECT_TRUE(GetWindowLongW(popup.window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(product().host, GetWindow(popup.window, GW_OWNER));
+    EXPECT_EQ(kCardWidth, popup.rect.right - popup.rect.left);
+    // Top right, 20 pixels in from the corner (further in only by a task bar on that side).
+    MONITORINFO monitor = {sizeof(monitor)};
+    GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& m = monitor.rcMonitor;
+    if (!FindWindowW(L"Shell_TrayWnd", nullptr)) {
+        EXPECT_EQ(m.right - kCardMargin, popup.rect.right);
+        EXPECT_EQ(m.top + kCardMargin, popup.rect.top);
+    } else {
+        EXPECT_LE(popup.rect.right, m.right - kCardMargin);
+        EXPECT_GE(popup.rect.top, m.top + kCardMargin);
+        EXPECT_GT(popup.rect.left, (m.left + m.right) / 2);
+        EXPECT_LT(popup.rect.bottom, (m.top + m.bottom) / 2);
+    }
+
+    // The page the card was given: rebuilt once the search result arrived.
+    std::wstring page;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            page = ReadUtf8(PageFile());
+            return page.find(kCallerNameInPage) != std::wstring::npos;
+        },
+        20000))
+        << "page: " << std::string(page.begin(), page.end());
+    EXPECT_NE(std::wstring::npos, page.find(std::wstring(L">") + kCallerOnTheBus + L"<"));
+    EXPECT_NE(std::wstring::npos, page.find(L"> Jana M\u00fcller<"));
+    EXPECT_NE(std::wstring::npos, page.find(L"> Berlin<"));
+    // Nothing of the name became markup; the unused details are gone, the contact link stays.
+    EXPECT_EQ(std::wstring::npos, page.find(L"<GmbH>"));
+    EXPECT_EQ(std::wstring::npos, page.find(L"BUSINESSCARD_"));
+    EXPECT_NE(std::wstring::npos, page.find(L"<a href=\"opencontact0\""));
+    EXPECT_EQ(std::wstring::npos, page.find(L"<!--a href"));
+}
+
+// 4. The call is answered and released on the PBX: the bus carries its states in order; the
+//    card stays for its set time whatever the call does, then goes.
+TEST_F(EndToEnd, Step4_AnswerAndReleaseOnThePbx)
+{
+    ASSERT_NE(0u, product().cardShownAt) << "the card was not shown";
+    if (product().telephony) {
+        ASSERT_TRUE(PbxCallEvent(L"x-conn"));
+        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Connected;"));
+        ASSERT_TRUE(PbxCallEvent(L"del"));
+        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Idle;"));
+
+        std::vector<std::wstring> states, events;
+        for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess")) {
+            const wchar_t* event = wcsstr(c.text, L"Event=");
+            if (!event || !wcsstr(c.text, std::to_wstring(kPbxCallId).c_str()))
+                continue;
+            std::wstring value(event + 6, wcscspn(event + 6, L";"));
+            if (c.type == 17)
+                states.push_back(value);
+            else if (c.type == 44)
+                events.push_back(value);
+        }
+        EXPECT_EQ((std::vector<std::wstring>{L"Offering", L"Connected", L"Idle"}), states);
+        EXPECT_EQ((std::vector<std::wstring>{L"OnReceived", L"OnEstablished", L"OnConnectionCleared"}), events);
+        // Released before its time is up: the card is still there.
+        if (GetTickCount() - product().cardShownAt < (kCardSeconds - 2) * 1000) {
+            EXPECT_TRUE(FindPopup(product().process.dwProcessId).visible);
+        }
+    }
+    // It goes when its time is up, not before.
+    ASSERT_TRUE(WaitFor([&] { return !FindPopup(product().process.dwProcessId).visible; }, (kCardSeconds + 10) * 1000));
+    EXPECT_GE(GetTickCount() - product().cardShownAt, (kCardSeconds - 1) * 1000);
+}
+
+// 5. Another program asks for a call by WM_SETTEXT; it reaches the PBX as UserCall from the
+//    selected device with the canonical number behind the PBX's international prefix.
+TEST_F(EndToEnd, Step5_MakeCallFromAnotherProgramReachesThePbx)
+{
+    if (!product().telephony)
+        GTEST_SKIP() << "no PluginTelephonyOrkane.DLL in the installed layout";
+    Tell(3, {{L"Command", L"MakeCall"}, {L"Partner", kCallerNumber}});
+    std::wstring dial = std::wstring(kPbxIntlPrefix) + L"49301234567";
+    ASSERT_TRUE(WaitPbx(L"app", L"UserCall", dial));
+    for (const PbxRecord& p : PbxRecords(*product().pbx)) {
+        if (p.path != L"app" || p.mt != L"UserCall")
+            continue;
+        CJsonParserBase msg;
+        ASSERT_TRUE(msg.Parse(p.msg.c_str()));
+        wchar_t text[128];
+        for (const wchar_t* member : {L"e164", L"cn", L"h323"}) {
+            msg.GetString(text, _countof(text), member);
+            EXPECT_EQ(dial, text) << member;
+        }
+        EXPECT_NE(0, msg.GetInt(L"user"));
+    }
+}
+
+// 6. The program-end message ends everything: the plug-ins are closed, the PBX connections
+//    are closed cleanly, no process is left.
+TEST_F(EndToEnd, Step6_ProgramEndEndsEverything)
+{
+    DWORD pid = product().process.dwProcessId;
+    Tell(10);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(product().process.hProcess, 30000));
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(product().process.hProcess, &code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
+
+    // Each plug-in was closed: the recorders say so, the card's closing reached the trace
+    // plug-in (closed last) and saved its settings beside it.
+    EXPECT_FALSE(Seen(L"Dir", L"BeforeClose").empty());
+    EXPECT_FALSE(Seen(L"Trc", L"BeforeClose").empty());
+    EXPECT_TRUE(SeenText(L"Trc", 4, L"Func.DLL_PluginBeforeClose.End;", L"Sender=PLUGININFOVISETTE;"));
+    if (product().telephony) {
+        EXPECT_TRUE(SeenText(L"Trc", 4, L"Func.DLL_PluginBeforeClose.End;", L"Sender=PLUGINTELEPHONYORKANE;"));
+    }
+    wchar_t saved[32] = L"";
+    GetPrivateProfileStringW(L"General", L"UsedScreen", L"", saved, _countof(saved),
+                             (product().folder + L"\\PluginInfo\\PluginInfoVisette.INI").c_str());
+    EXPECT_STREQ(L"0", saved);
+    EXPECT_EQ(nullptr, FindPopup(pid).window);
+
+    if (product().telephony) {
+        // Monitoring ended, then both connections closed.
+        std::vector<PbxRecord> records = PbxRecords(*product().pbx);
+        auto at = [&](const wchar_t* path, const wchar_t* mt, const wchar_t* event) {
+            for (size_t i = 0; i < records.size(); ++i)
+                if (records[i].path == path && records[i].mt == mt && records[i].event == event)
+                    return i;
+            return records.size();
+        };
+        size_t userEnd = at(L"app", L"UserEnd", L"");
+        EXPECT_LT(userEnd, records.size());
+        // The last "closed" of each path: the plug-in's own connections (the test's control
+        // socket is on the user path too, and still open).
+        for (const wchar_t* path : {L"app"}) {
+            bool closed = false;
+            for (size_t i = userEnd; i < records.size(); ++i)
+                closed = closed || (records[i].path == path && records[i].event == L"closed");
+            EXPECT_TRUE(closed) << path;
+        }
+    }
+
+    // No process of the run is left: neither the host nor anything it started (but Wine's
+    // desktop shell, which Wine starts for the first program of a desktop that needs it).
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    ASSERT_NE(INVALID_HANDLE_VALUE, snapshot);
+    PROCESSENTRY32W entry = {sizeof(entry)};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        EXPECT_NE(pid, entry.th32ProcessID) << "the host is still there";
+        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0)
+            continue;
+        EXPECT_NE(pid, entry.th32ParentProcessID) << "left behind: " << entry.th32ProcessID << " "
+                                                  << std::string(entry.szExeFile, entry.szExeFile + wcslen(entry.szExeFile));
+    }
+    CloseHandle(snapshot);
+}
