@@ -316,7 +316,11 @@ void EndToEnd::SetUpTestSuite()
         WriteCredential(L"PLUGINTELEPHONYORKANE", kPbxUser, L"Password", kPbxPassword);
     }
     // The directory search knows the caller.
-    SetEnvironmentVariableW(L"ORVIX_TEST_DIRECTORY", (std::wstring(kCallerNumber) + L"|" + kCallerIdentInfo).c_str());
+    std::wstring contact = std::wstring(kCallerNumber) + L"|" + kCallerIdentInfo + L"\r\n";
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, contact.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, contact.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
+    testing_support::WriteFileBytes(r.folder + L"\\PluginSearch\\Directory.txt", utf8.data(), utf8.size() - 1);
     DeleteFileW(PageFile().c_str());
 
     std::wstring exe = r.folder + L"\\OrvixTelvane.exe";
@@ -354,7 +358,6 @@ void EndToEnd::TearDownTestSuite()
     if (r.telephony)
         CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + L"Password").c_str(), CRED_TYPE_GENERIC, 0);
     SetEnvironmentVariableW(L"QorConfig", nullptr);
-    SetEnvironmentVariableW(L"ORVIX_TEST_DIRECTORY", nullptr);
     testing_support::RemoveTree(r.folder);
     delete g_run;
     g_run = nullptr;

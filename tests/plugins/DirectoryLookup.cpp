@@ -41,24 +41,56 @@ bool SameNumber(const wchar_t* stored, const wchar_t* caller)
     return longer.compare(longer.size() - shorter.size(), shorter.size(), shorter) == 0;
 }
 
+// The IdentInfo of the first contact whose number matches, or an empty text.
+std::wstring FindContact(const wchar_t* partnerNumber)
+{
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&FindContact), &self);
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(self, path, _countof(path));
+    if (!n || n >= _countof(path))
+        return L"";
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash)
+        return L"";
+    CopyText(slash + 1, _countof(path) - static_cast<size_t>(slash + 1 - path), L"Directory.txt");
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return L"";
+    std::string bytes(65536, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr))
+        read = 0;
+    CloseHandle(file);
+    bytes.resize(read);
+    int chars = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(chars), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], chars);
+
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        size_t bar = line.find(L'|');
+        if (bar != std::wstring::npos && SameNumber(line.substr(0, bar).c_str(), partnerNumber))
+            return line.substr(bar + 1);
+    }
+    return L"";
+}
+
 }  // namespace
 
 bool AttachDirectoryEntry(wchar_t* text)
 {
-    wchar_t entry[1200] = L"";
-    DWORD n = GetEnvironmentVariableW(L"ORVIX_TEST_DIRECTORY", entry, _countof(entry));
-    if (!n || n >= _countof(entry))
-        return false;
-    wchar_t* bar = wcschr(entry, L'|');
-    if (!bar)
-        return false;
-    *bar = L'\0';
-    const wchar_t* identInfo = bar + 1;
-
     auto call = std::make_unique<CQorCallStruct>(text);
-    if (!SameNumber(entry, call->PartnerNumber))
+    std::wstring identInfo = FindContact(call->PartnerNumber);
+    if (identInfo.empty())
         return false;
-    call->SetResult(kSource, kContactId, identInfo, L"", L"", L"");
+    call->SetResult(kSource, kContactId, identInfo.c_str(), L"", L"", L"");
     std::unique_ptr<wchar_t[]> xml(new wchar_t[kCallXmlCapacity]);
     call->ToXml(xml.get());
     CopyText(text, kBlockChars, xml.get());
