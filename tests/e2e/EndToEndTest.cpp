@@ -57,8 +57,8 @@ constexpr int kCardCorner = 1;
 constexpr int kCardWidth = 450;
 constexpr int kCardMargin = 20;
 
-// The call the PBX rings with.
-constexpr int kPbxCallId = 7001;
+// The call id of the incoming call's record while there is no telephony plug-in.
+constexpr int kInjectedCallId = 7001;
 
 const wchar_t* const kCategories[] = {L"PluginDebug", L"PluginSearch", L"PluginInfo",
                                       L"PluginSave",  L"PluginExtra",  L"PluginTelephony"};
@@ -214,6 +214,7 @@ struct ProductRun {
     HWND host = nullptr;
     bool telephony = false;
     DWORD cardShownAt = 0;
+    std::wstring callId;  // the ringing call's id, as the bus carries it
 };
 
 ProductRun* g_run = nullptr;
@@ -262,13 +263,20 @@ protected:
         return WaitFor([&] { return SeenText(tag, type, part); }, milliseconds);
     }
 
-    // The PBX's call events for the ringing call, sent on the plug-in's own connection.
-    static bool PbxCallEvent(const wchar_t* msg)
+    // The PBX rings the user's device: an incoming call on the plug-in's own connection.
+    static bool PbxRing(const wchar_t* e164)
     {
-        std::wstring event = L"{\"mt\":\"CallInfo\",\"api\":\"RCC\",\"user\":0,\"call\":" + std::to_wstring(kPbxCallId) +
-                             L",\"msg\":" + JsonString(msg) + L",\"conf\":\"conf-e2e\",\"peer\":{\"e164\":" +
-                             JsonString(kCallerE164) + L",\"h323\":\"\",\"dn\":" + JsonString(kCallerName) + L"}}";
-        return g_run->pbx->Send(L"{\"mt\":\"FakePbx\",\"to\":\"app\",\"run\":[{\"send\":" + event + L"}]}");
+        return g_run->pbx->Send(L"{\"mt\":\"FakePbx\",\"run\":[{\"to\":\"app\",\"ring\":" + JsonString(e164) + L"}]}");
+    }
+
+    // The value of a ";Key=" in a recorded text, up to its ";".
+    static std::wstring ValueIn(const wchar_t* text, const wchar_t* key)
+    {
+        const wchar_t* at = wcsstr(text, key);
+        if (!at)
+            return L"";
+        at += wcslen(key);
+        return std::wstring(at, wcscspn(at, L";"));
     }
 
     static bool WaitPbx(const std::wstring& path, const std::wstring& mt, const std::wstring& part = L"",
@@ -406,20 +414,23 @@ TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
 TEST_F(EndToEnd, Step2_ThePbxRingsThePhone)
 {
     if (product().telephony) {
-        ASSERT_TRUE(PbxCallEvent(L"x-setup"));
-        ASSERT_TRUE(PbxCallEvent(L"x-alert"));
-        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Offering;"));
-        EXPECT_TRUE(SeenText(L"Trc", 17, std::wstring(L"CallerID=") + kCallerOnTheBus + L";"));
+        ASSERT_TRUE(PbxRing(kCallerE164));
+        ASSERT_TRUE(WaitSeen(L"Trc", 17, L"Event=Offering;"));
+        for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess", 17))
+            if (wcsstr(c.text, L"Event=Offering;"))
+                product().callId = ValueIn(c.text, L";CallID=");
+        EXPECT_TRUE(SeenText(L"Trc", 17, L"Event=Offering;", std::wstring(L"CallerID=") + kCallerOnTheBus + L";"));
     } else {
         // Without the telephony plug-in the call record it would post comes from outside.
         CQorCallStruct call;
         call.Type = 44;
         call.Inbound = 1;
-        call.CallID = kPbxCallId;
+        call.CallID = kInjectedCallId;
         GetSystemTime(&call.TimeStart);
         CopyText(call.Event, _countof(call.Event), L"OnReceived");
         CopyText(call.PartnerNumber, _countof(call.PartnerNumber), kCallerOnTheBus);
-        call.SetUniqueCallID(kPbxCallId, kCallerOnTheBus);
+        call.SetUniqueCallID(kInjectedCallId, kCallerOnTheBus);
+        product().callId = std::to_wstring(kInjectedCallId);
         std::wstring xml(kCallXmlCapacity, L'\0');
         call.ToXml(&xml[0]);
         DWORD_PTR result = 0;
@@ -488,15 +499,19 @@ TEST_F(EndToEnd, Step4_AnswerAndReleaseOnThePbx)
 {
     ASSERT_NE(0u, product().cardShownAt) << "the card was not shown";
     if (product().telephony) {
-        ASSERT_TRUE(PbxCallEvent(L"x-conn"));
+        // Answered and then cleared by another program's call actions, which the PBX carries
+        // out on the ringing call.
+        Tell(3, {{L"Command", L"AnswerCall"}});
+        EXPECT_TRUE(WaitPbx(L"app", L"UserConnect", L"\"call\":" + product().callId));
         EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Connected;"));
-        ASSERT_TRUE(PbxCallEvent(L"del"));
+        Tell(3, {{L"Command", L"ClearConnection"}});
+        EXPECT_TRUE(WaitPbx(L"app", L"UserClear", L"\"call\":" + product().callId));
         EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Idle;"));
 
         std::vector<std::wstring> states, events;
         for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess")) {
             const wchar_t* event = wcsstr(c.text, L"Event=");
-            if (!event || !wcsstr(c.text, std::to_wstring(kPbxCallId).c_str()))
+            if (!event || ValueIn(c.text, L";CallID=") != product().callId)
                 continue;
             std::wstring value(event + 6, wcscspn(event + 6, L";"));
             if (c.type == 17)
@@ -537,6 +552,15 @@ TEST_F(EndToEnd, Step5_MakeCallFromAnotherProgramReachesThePbx)
         }
         EXPECT_NE(0, msg.GetInt(L"user"));
     }
+    // The PBX rings the other side; the bus hears of it, and the call is cleared again.
+    EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Ringback;"));
+    Tell(3, {{L"Command", L"ClearConnection"}});
+    EXPECT_TRUE(WaitFor([&] {
+        size_t idle = 0;
+        for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess", 17))
+            idle += wcsstr(c.text, L"Event=Idle;") != nullptr;
+        return idle >= 2;
+    }, 20000));
 }
 
 // 6. The program-end message ends everything: the plug-ins are closed, the PBX connections
