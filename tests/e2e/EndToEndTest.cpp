@@ -40,7 +40,6 @@ namespace {
 const wchar_t kCallerNumber[] = L"+49 30 1234567";
 const wchar_t kCallerE164[] = L"00301234567";
 const wchar_t kCallerOnTheBus[] = L"0301234567";
-const wchar_t kCallerName[] = L"M\u00fcller & S\u00f6hne <GmbH>";
 // The directory's entry for the caller: name, then two details.
 const wchar_t kCallerIdentInfo[] = L"Name: M\u00fcller & S\u00f6hne <GmbH>;Contact: Jana M\u00fcller;City: Berlin;";
 const wchar_t kCallerNameInPage[] = L"> M\u00fcller &amp; S\u00f6hne &lt;GmbH&gt;<";
@@ -330,6 +329,8 @@ void EndToEnd::SetUpTestSuite()
     WideCharToMultiByte(CP_UTF8, 0, contact.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
     testing_support::WriteFileBytes(r.folder + L"\\PluginSearch\\Directory.txt", utf8.data(), utf8.size() - 1);
     DeleteFileW(PageFile().c_str());
+    // An earlier host's report may name a process id that Wine gives out again.
+    DeleteFileW((DataFolder(L"LOG") + L"\\StatusReport.ini").c_str());
 
     std::wstring exe = r.folder + L"\\OrvixTelvane.exe";
     std::wstring command = L"\"" + exe + L"\"";
