@@ -1,5 +1,6 @@
 #include "bus/BusBuilders.h"
 
+#include "bus/BusBlockNumber.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "bus/PluginContract.h"
@@ -347,7 +348,9 @@ LRESULT SendBusMemBlock(HWND window, UINT type, const void* data, size_t size)
         return 0;
     if (data && size)
         memcpy(block, data, size);
-    LRESULT posted = Normal(type).I(L"MemBlock", static_cast<int>(reinterpret_cast<INT_PTR>(block))).Post(window);
+    wchar_t number[24];
+    FormatBusBlockNumber(number, _countof(number), block);
+    LRESULT posted = Normal(type).T(L"MemBlock", number).Post(window);
     // Not posted: nobody else will ever free the data block.
     if (!posted)
         GlobalFree(block);

@@ -4,6 +4,8 @@
 #include "foundation/Seams.h"
 #include "foundation/TextUtils.h"
 
+#include <dbghelp.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -197,12 +199,10 @@ void MakeCrashDumpName(wchar_t* dst, size_t capacity, const wchar_t* programPath
 
 LONG WriteCrashDump(EXCEPTION_POINTERS* exceptionPointers, int dumpType)
 {
-    typedef BOOL(WINAPI * MiniDumpWriteDumpFn)(HANDLE, DWORD, HANDLE, int, void*, void*, void*);
-    struct ExceptionInfo {
-        DWORD ThreadId;
-        EXCEPTION_POINTERS* ExceptionPointers;
-        BOOL ClientPointers;
-    };
+    // The exception record comes from the system header: it is packed to 4 bytes, so on x86_64
+    // its pointer sits at offset 4, not where a plain struct would put it.
+    typedef BOOL(WINAPI * MiniDumpWriteDumpFn)(HANDLE, DWORD, HANDLE, int, MINIDUMP_EXCEPTION_INFORMATION*, void*,
+                                               void*);
     HMODULE dbghelp = LoadLibraryW(L"DBGHELP.DLL");
     if (!dbghelp)
         return 1;
@@ -222,7 +222,7 @@ LONG WriteCrashDump(EXCEPTION_POINTERS* exceptionPointers, int dumpType)
     HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        ExceptionInfo info = {GetCurrentThreadId(), exceptionPointers, TRUE};
+        MINIDUMP_EXCEPTION_INFORMATION info = {GetCurrentThreadId(), exceptionPointers, TRUE};
         writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, dumpType,
                   exceptionPointers ? &info : nullptr, nullptr, nullptr);
         CloseHandle(file);

@@ -1,5 +1,6 @@
 #include "host/BusRouter.h"
 
+#include "bus/BusBlockNumber.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
@@ -94,10 +95,9 @@ void CBusRouter::FreeMemBlock(HGLOBAL block, const wchar_t* text, bool foreign)
 {
     wchar_t value[31];
     CopyText(value, _countof(value), GetValueByKeyword(text, L"MemBlock"));
-    long number = _wtol(value);
-    if (!number)
+    HGLOBAL memBlock = BusBlockFromNumber(value);
+    if (!memBlock)
         return;
-    HGLOBAL memBlock = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(number));
     // Another program's text names no block of ours; the message block is freed once only.
     if (foreign || memBlock == block) {
         LogLine(0, L"Func.DistributeBusMessage.Warning.MemBlock %s ignored", value);

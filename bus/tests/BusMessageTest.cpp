@@ -1,3 +1,4 @@
+#include "bus/BusBlockNumber.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "foundation/TextUtils.h"
@@ -285,4 +286,32 @@ TEST(BusTypeNames, Table)
     EXPECT_STREQ(L"QOR_BUSMSG_CALLEVENT", GetBusTypeName(44));
     EXPECT_STREQ(L"QOR_BUSMSG_PARAM", GetBusTypeName(80));
     EXPECT_EQ(nullptr, GetBusTypeName(13));
+}
+
+TEST(BusBlockNumber, AddressesSurviveTheirDecimalForm)
+{
+    struct Case {
+        UINT_PTR address;
+        const wchar_t* text;  // the form written for it
+    };
+    std::vector<Case> cases = {
+        {0x00A51230u, L"10818096"},
+        {0x7FFF0000u, L"2147418112"},
+    };
+    if (sizeof(void*) == 4) {
+        // The 32-bit form is the signed int other modules write: from 2 GB up it is negative.
+        cases.push_back({0x80001000u, L"-2147479552"});
+    } else {
+        cases.push_back({static_cast<UINT_PTR>(0x00007FF612345678ull), L"140694844102264"});
+        cases.push_back({static_cast<UINT_PTR>(0x0000000123456780ull), L"4886718336"});
+    }
+    for (const Case& c : cases) {
+        wchar_t text[24];
+        FormatBusBlockNumber(text, _countof(text), reinterpret_cast<HGLOBAL>(c.address));
+        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(reinterpret_cast<HGLOBAL>(c.address), BusBlockFromNumber(c.text)) << c.text;
+    }
+    for (const wchar_t* bad : {L"", L"0", L"12ab", L"x", L" "})
+        EXPECT_EQ(nullptr, BusBlockFromNumber(bad)) << bad;
+    EXPECT_EQ(nullptr, BusBlockFromNumber(nullptr));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -148,5 +149,18 @@ TEST(CrashDump, DumpOfARaisedExceptionIsAMinidump)
     std::vector<BYTE> bytes = testing_support::ReadFileBytes(dump);
     ASSERT_GE(bytes.size(), 32u) << "no dump beside the program: " << std::string(dump, dump + wcslen(dump));
     EXPECT_EQ("MDMP", std::string(bytes.begin(), bytes.begin() + 4));
+    // The exception stream (type 6) names the raised exception: the record reached the writer.
+    auto dword = [&](size_t at) {
+        DWORD v = 0;
+        if (at + 4 <= bytes.size())
+            memcpy(&v, bytes.data() + at, 4);
+        return v;
+    };
+    DWORD streams = dword(8), directory = dword(12), code = 0;
+    for (DWORD i = 0; i < streams; ++i) {
+        if (dword(directory + i * 12) == 6)
+            code = dword(dword(directory + i * 12 + 8) + 8);
+    }
+    EXPECT_EQ(0xE0D0D0D1u, code);
     DeleteFileW(dump);
 }

@@ -118,7 +118,7 @@ void WriteStartupReport(const CVersionTool& version)
 {
     LogLine(0, L"Func.CServiceWindow.Begin");
     LogLine(0, L"Func.CServiceWindow.Info.Version:%s", version.GetProductVersion());
-    LogLine(0, L"Func.CServiceWindow.Info.ProgramBitness:%d", 32);
+    LogLine(0, L"Func.CServiceWindow.Info.ProgramBitness:%d", static_cast<int>(sizeof(void*) * 8));
     LogLine(0, L"Func.CServiceWindow.Info.DebugLevel:%d", static_cast<int>(g_dwGlobalDebugLevel));
     wchar_t text[512] = L"";
     DWORD size = _countof(text);

@@ -178,7 +178,9 @@ TEST(HostProgram, StartUpAndEndOrder)
     EXPECT_EQ(0x4578AD11u, static_cast<DWORD>(GetWindowLongPtrW(window, GWLP_USERDATA)));
     EXPECT_FALSE(IsWindowVisible(window));
 
-    // Trace plug-ins first, the others in the order Search, Save, Info, Extra, Telephony.
+    // Trace plug-ins first, the others in the order Search, Save, Info, Extra, Telephony. The
+    // window is there before the plug-ins load: wait for the last of them.
+    ASSERT_TRUE(WaitForCall(log, L"T", L"AfterLoad"));
     std::vector<std::wstring> afterLoad = log.Sequence({L"AfterLoad"});
     ASSERT_FALSE(afterLoad.empty());
     EXPECT_EQ(L"D.AfterLoad", afterLoad.front());
@@ -188,18 +190,20 @@ TEST(HostProgram, StartUpAndEndOrder)
     EXPECT_LT(Position(afterLoad, L"E.AfterLoad"), Position(afterLoad, L"T.AfterLoad"));
     // The start-up report reaches the trace plug-in as log messages, in its order.
     EXPECT_TRUE(WaitForCall(log, L"D", L"BusProcess", 4));
+    const wchar_t* kBitnessLine = sizeof(void*) == 8 ? L"Func.CServiceWindow.Info.ProgramBitness:64;"
+                                                     : L"Func.CServiceWindow.Info.ProgramBitness:32;";
     std::vector<std::wstring> report;
     for (const TestPluginCall& c : log.Calls()) {
         if (wcscmp(c.tag, L"D") != 0 || c.type != 4)
             continue;
-        for (const wchar_t* line : {L"Func.CServiceWindow.Begin;", L"Func.CServiceWindow.Info.ProgramBitness:32;",
+        for (const wchar_t* line : {L"Func.CServiceWindow.Begin;", kBitnessLine,
                                     L"Func.CServiceWindow.Info.Application started;", L"Func.CServiceWindow.End;"})
             if (wcsstr(c.text, line))
                 report.push_back(line);
     }
     // "Application started" is a level-1 line: at debug level 0 it is not written.
     const std::vector<std::wstring> expectedReport = {
-        L"Func.CServiceWindow.Begin;", L"Func.CServiceWindow.Info.ProgramBitness:32;", L"Func.CServiceWindow.End;"};
+        L"Func.CServiceWindow.Begin;", kBitnessLine, L"Func.CServiceWindow.End;"};
     EXPECT_EQ(expectedReport, report);
 
     EndHost(host, window, first);

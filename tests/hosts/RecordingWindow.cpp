@@ -1,5 +1,6 @@
 #include "tests/hosts/RecordingWindow.h"
 
+#include "bus/BusBlockNumber.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "foundation/Format.h"
@@ -66,8 +67,7 @@ LRESULT RecordingWindow::OnBusMessage(UINT type, HGLOBAL block)
     m.senderThread = text ? wcstoul(GetValueByKeyword(text, L"Thread"), nullptr, 10) : 0;
     HGLOBAL memBlock = nullptr;
     if (text) {
-        long handle = wcstol(GetValueByKeyword(text, L"MemBlock"), nullptr, 10);
-        memBlock = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(handle));
+        memBlock = BusBlockFromNumber(GetValueByKeyword(text, L"MemBlock"));
         if (memBlock && GlobalSize(memBlock)) {
             const BYTE* bytes = static_cast<const BYTE*>(memBlock);
             m.memBlock.assign(bytes, bytes + GlobalSize(memBlock));
