@@ -176,7 +176,8 @@ PopupState FindPopup(DWORD hostPid)
 struct PbxRecord {
     std::wstring path, event, mt;
     bool verified = false;
-    std::wstring msg;  // the request, compact ("hw":"phone-1")
+    int closeCode = 0;  // of a "closed" event: the close frame's code (none: 1006)
+    std::wstring msg;   // the request, compact ("hw":"phone-1")
 };
 
 std::vector<PbxRecord> PbxRecords(const PbxControl& pbx)
@@ -193,6 +194,7 @@ std::vector<PbxRecord> PbxRecords(const PbxControl& pbx)
         json.GetString(text, _countof(text), L"event");
         r.event = text;
         r.verified = json.GetBool(L"verified") != FALSE;
+        r.closeCode = json.GetInt(L"code");
         r.msg = json.GetObjectText(L"msg");
         CJsonParserBase msg;
         if (msg.Parse(r.msg.c_str())) {
@@ -591,24 +593,30 @@ TEST_F(EndToEnd, Step6_ProgramEndEndsEverything)
     EXPECT_EQ(nullptr, FindPopup(pid).window);
 
     if (product().telephony) {
-        // Monitoring ended, then both connections closed.
-        std::vector<PbxRecord> records = PbxRecords(*product().pbx);
-        auto at = [&](const wchar_t* path, const wchar_t* mt, const wchar_t* event) {
-            for (size_t i = 0; i < records.size(); ++i)
-                if (records[i].path == path && records[i].mt == mt && records[i].event == event)
-                    return i;
-            return records.size();
+        // Monitoring ended first; then every connection the plug-in opened was closed with
+        // a close frame (the test's own control socket on the user path is still open).
+        std::vector<PbxRecord> records;
+        auto count = [&](const wchar_t* path, const wchar_t* event) {
+            return std::count_if(records.begin(), records.end(),
+                                 [&](const PbxRecord& p) { return p.path == path && p.event == event; });
         };
-        size_t userEnd = at(L"app", L"UserEnd", L"");
-        EXPECT_LT(userEnd, records.size());
-        // The last "closed" of each path: the plug-in's own connections (the test's control
-        // socket is on the user path too, and still open).
-        for (const wchar_t* path : {L"app"}) {
-            bool closed = false;
-            for (size_t i = userEnd; i < records.size(); ++i)
-                closed = closed || (records[i].path == path && records[i].event == L"closed");
-            EXPECT_TRUE(closed) << path;
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                records = PbxRecords(*product().pbx);
+                return count(L"app", L"closed") == count(L"app", L"open") &&
+                       count(L"user", L"closed") + 1 == count(L"user", L"open");
+            },
+            10000));
+        size_t userEnd = records.size(), lastClosed = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].path == L"app" && records[i].mt == L"UserEnd" && userEnd == records.size())
+                userEnd = i;
+            if (records[i].event == L"closed") {
+                lastClosed = i;
+                EXPECT_EQ(1000, records[i].closeCode) << records[i].path;
+            }
         }
+        EXPECT_LT(userEnd, lastClosed);
     }
 
     // No process of the run is left: neither the host nor anything it started (but Wine's
