@@ -66,7 +66,7 @@ PbxControl::~PbxControl()
 
 std::wstring PbxControl::BaseUrl() const
 {
-    return L"ws://127.0.0.1:" + std::to_wstring(m_port) + L"/PBX0/";
+    return L"ws://127.0.0.1:" + std::to_wstring(m_port);
 }
 
 bool PbxControl::Open()

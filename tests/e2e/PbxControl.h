@@ -20,7 +20,8 @@ public:
 
     bool ok() const { return m_port != 0; }
     int port() const { return m_port; }
-    // "ws://127.0.0.1:<port>/PBX0/": the address the telephony plug-in is given.
+    // "ws://127.0.0.1:<port>": the PBX's address as the telephony plug-in is given it (the
+    // plug-in adds the PBX's own path).
     std::wstring BaseUrl() const;
 
     // Sends one JSON text (UTF-16, sent as UTF-8) on the control socket, which it opens on
