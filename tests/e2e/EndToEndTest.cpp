@@ -583,7 +583,12 @@ TEST_F(EndToEnd, Step6_ProgramEndEndsEverything)
     EXPECT_FALSE(Seen(L"Trc", L"BeforeClose").empty());
     EXPECT_TRUE(SeenText(L"Trc", 4, L"Func.DLL_PluginBeforeClose.End;", L"Sender=PLUGININFOVISETTE;"));
     if (product().telephony) {
-        EXPECT_TRUE(SeenText(L"Trc", 4, L"Func.DLL_PluginBeforeClose.End;", L"Sender=PLUGINTELEPHONYORKANE;"));
+        // The telephony plug-in's closing: the program state "not connected", its settings saved.
+        EXPECT_TRUE(SeenText(L"Trc", 11, L"State=0;", L"Sender=PLUGINTELEPHONYORKANE;"));
+        wchar_t ignore[32] = L"";
+        GetPrivateProfileStringW(L"General", L"IgnoreModule", L"", ignore, _countof(ignore),
+                                 (product().folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI").c_str());
+        EXPECT_STREQ(L"0", ignore);
     }
     wchar_t saved[32] = L"";
     GetPrivateProfileStringW(L"General", L"UsedScreen", L"", saved, _countof(saved),
