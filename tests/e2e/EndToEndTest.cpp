@@ -314,6 +314,9 @@ void EndToEnd::SetUpTestSuite()
     // Settings in the INI files beside each module only ("QorConfig" 1: no per-user files),
     // so that the run neither reads nor leaves anything in the user's own settings.
     SetEnvironmentVariableW(L"QorConfig", L"1");
+    // The program's registry key, when some earlier run left it, would switch every module of
+    // the host to the registry store.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane");
     std::wstring card = r.folder + L"\\PluginInfo\\PluginInfoVisette.INI";
     WritePrivateProfileStringW(L"General", L"Duration", std::to_wstring(kCardSeconds).c_str(), card.c_str());
     WritePrivateProfileStringW(L"General", L"UseDuration", L"1", card.c_str());
