@@ -2,6 +2,7 @@
 
 #include "foundation/Format.h"
 #include "foundation/Seams.h"
+#include "foundation/SecurityTools.h"
 #include "foundation/TextUtils.h"
 
 #include <dbghelp.h>
@@ -218,8 +219,9 @@ LONG WriteCrashDump(EXCEPTION_POINTERS* exceptionPointers, int dumpType)
     g_pfnGetLocalTime(&now);
     wchar_t name[MAX_PATH * 2 + 64];
     MakeCrashDumpName(name, _countof(name), program, now);
-    // Default security: the dump may hold secrets of the process, so it gets no open DACL.
-    HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // The dump may hold secrets of the process: only the user, SYSTEM and the Administrators.
+    HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              GetNullDaclSecurityAttributes(),
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         MINIDUMP_EXCEPTION_INFORMATION info = {GetCurrentThreadId(), exceptionPointers, TRUE};

@@ -3,6 +3,7 @@
 #include "foundation/FolderTools.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
+#include "foundation/SecurityTools.h"
 
 #include <shellapi.h>
 
@@ -18,8 +19,10 @@ bool ReadWriteTime(const wchar_t* path, FILETIME* written)
 {
     if (!path)
         return false;
-    // No sharing: a file that another process holds open (a loaded library) gives nothing.
-    HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Attributes only and every kind of sharing: a file that another process holds open, such
+    // as a loaded library, still tells its time.
+    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              GetNullDaclSecurityAttributes(), OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     BOOL ok = GetFileTime(file, nullptr, nullptr, written);

@@ -105,31 +105,41 @@ int CreateFileFolder(const wchar_t* filePath)
     return CreateFolderPath(folder);
 }
 
-BOOL CreateFolderForEveryone(const wchar_t* folder)
+PACL NewEveryoneFolderAcl()
 {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
     PSID everyone = nullptr;
     if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
-        return FALSE;
+        return nullptr;
     EXPLICIT_ACCESSW access = {};
-    access.grfAccessPermissions = 0x1F0000;
+    // DELETE, READ_CONTROL and SYNCHRONIZE; never WRITE_DAC or WRITE_OWNER, with which anyone
+    // could take the folder over.
+    access.grfAccessPermissions = DELETE | READ_CONTROL | SYNCHRONIZE;
     access.grfAccessMode = SET_ACCESS;
     access.grfInheritance = NO_INHERITANCE;
     access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
     access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
     access.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
     PACL acl = nullptr;
-    BOOL result = FALSE;
-    if (SetEntriesInAclW(1, &access, nullptr, &acl) == ERROR_SUCCESS) {
-        SECURITY_DESCRIPTOR descriptor;
-        if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-            SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
-            SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
-            result = CreateDirectoryW(folder, &attributes);
-        }
-        LocalFree(acl);
-    }
+    if (SetEntriesInAclW(1, &access, nullptr, &acl) != ERROR_SUCCESS)
+        acl = nullptr;
     FreeSid(everyone);
+    return acl;
+}
+
+BOOL CreateFolderForEveryone(const wchar_t* folder)
+{
+    PACL acl = NewEveryoneFolderAcl();
+    if (!acl)
+        return FALSE;
+    BOOL result = FALSE;
+    SECURITY_DESCRIPTOR descriptor;
+    if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)) {
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), &descriptor, FALSE};
+        result = CreateDirectoryW(folder, &attributes);
+    }
+    LocalFree(acl);
     return result;
 }
 

@@ -13,9 +13,11 @@ int IsExistingFile(const wchar_t* path);
 // whole path exists at the end, 0 when a folder could not be created (nothing below it is).
 int CreateFolderPath(wchar_t* path);
 int CreateFileFolder(const wchar_t* filePath);
-// CreateDirectoryW with a DACL granting Everyone DELETE, READ_CONTROL, WRITE_DAC, WRITE_OWNER
-// and SYNCHRONIZE (not inherited).
+// CreateDirectoryW with the DACL of NewEveryoneFolderAcl.
 BOOL CreateFolderForEveryone(const wchar_t* folder);
+// A DACL granting Everyone DELETE, READ_CONTROL and SYNCHRONIZE (not inherited), and not
+// WRITE_DAC or WRITE_OWNER; null on failure. The caller frees it with LocalFree.
+PACL NewEveryoneFolderAcl();
 // Removes the folder and then each parent while it is empty; the first parent that cannot be
 // removed ends the climb, and a drive's root is never tried.
 void RemoveFolderChain(const wchar_t* folder);

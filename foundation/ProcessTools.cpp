@@ -2,6 +2,7 @@
 
 #include "foundation/Format.h"
 #include "foundation/Seams.h"
+#include "foundation/SecurityTools.h"
 #include "foundation/WindowSearch.h"
 #include "foundation/WindowTools.h"
 
@@ -172,7 +173,7 @@ HWND FindWindowByTitlePrefix(const wchar_t* titlePrefix, DWORD userData)
             continue;
         if (!GetProcessImagePath(WindowProcess(w), path))
             continue;
-        if (userData != 0 && static_cast<DWORD>(GetWindowLongW(w, GWLP_USERDATA)) != userData)
+        if (userData != 0 && GetWindowLongPtrW(w, GWLP_USERDATA) != static_cast<LONG_PTR>(userData))
             continue;
         return w;
     }
@@ -371,7 +372,8 @@ int FindNewestLogFile(const wchar_t* path, wchar_t* found, size_t capacity)
             continue;
         wchar_t candidate[MAX_PATH * 2];
         FormatW(candidate, _countof(candidate), L"%s%s", folder, data.cFileName);
-        HANDLE file = CreateFileW(candidate, FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(candidate, FILE_READ_ATTRIBUTES, 0, GetNullDaclSecurityAttributes(), OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             continue;
         FILETIME access = {};

@@ -231,6 +231,12 @@ void InstallActPlugin()
     CopyFileW(source, target, FALSE);
 }
 
+void SetAccessFlags(CRegTool* registry, DWORD flags)
+{
+    if (registry)
+        registry->SetViewFlags(flags);
+}
+
 int DeleteRegisteredSubkeys(HKEY root, const wchar_t* path, const wchar_t* valueName, const wchar_t* valueText,
                             DWORD highestVersion)
 {

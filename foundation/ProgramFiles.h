@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+class CRegTool;
+
 void WriteLogFile(const wchar_t* fileName, const wchar_t* text);
 // Puts a downloaded updater in place; the download stays when the copy fails.
 void ReplaceUpdaterProgram();
@@ -27,5 +29,8 @@ int DeleteRegisteredSubkeys(HKEY root, const wchar_t* path, const wchar_t* value
 // 1 when the TAPI telephony plug-in of the maker's other product ("PluginTelephonyTapi.dll")
 // is loaded in this process, so the two never drive one phone at once.
 int IsTapiTelephonyPluginLoaded();
+// Sets the accessor's extra access bits for its next opens (KEY_WOW64_32KEY, KEY_WOW64_64KEY
+// or 0); a null accessor is ignored.
+void SetAccessFlags(CRegTool* registry, DWORD flags);
 void RememberStartTime();
 void ShowStartTime(HWND dialog, int itemId);

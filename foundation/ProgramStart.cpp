@@ -105,7 +105,7 @@ HANDLE StartFileOpenThread(const wchar_t* fileOrLink, const wchar_t* parameters,
     request->hasParameters = parameters != nullptr;
     CopyText(request->parameters, _countof(request->parameters), parameters);
     request->owner = owner;
-    HANDLE thread = CreateThread(nullptr, 64 * 1024, FileOpenThread, request, 0, nullptr);
+    HANDLE thread = CreateThread(GetNullDaclSecurityAttributes(), 64 * 1024, FileOpenThread, request, 0, nullptr);
     if (!thread)
         delete request;
     return thread;

@@ -264,8 +264,13 @@ int CRegTool::RestoreWindowPosition(HWND window, const wchar_t* basePath)
     CloseKey();
     if (bottom == kNoPosition)
         return 1;
-    int x = static_cast<int>(left), y = static_cast<int>(top);
-    SetWindowPos(window, HWND_NOTOPMOST, x, y, static_cast<int>(right) - x, static_cast<int>(bottom) - y, 0);
+    // Stored in screen coordinates (as saved); a child window is placed in its parent's client
+    // coordinates, so its rectangle is mapped there first.
+    RECT rect = {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+    HWND parent = (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) ? GetParent(window) : nullptr;
+    if (parent)
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    SetWindowPos(window, HWND_NOTOPMOST, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0);
     return 1;
 }
 

@@ -56,6 +56,8 @@ public:
     HKEY GetOpenKey() const { return m_hKey; }
     DWORD GetDisposition() const { return m_dwDisposition; }
     DWORD GetViewFlags() const { return m_dwViewFlags; }
+    // Replaces the extra access bits or-ed into every open (a view bit, or 0).
+    void SetViewFlags(DWORD flags) { m_dwViewFlags = flags; }
 
 protected:
     HKEY m_hRootKey;

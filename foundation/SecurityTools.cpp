@@ -169,26 +169,44 @@ SECURITY_ATTRIBUTES* GetInheritableSecurityAttributes()
     return &s_sa;
 }
 
+namespace {
+
+// The current user, SYSTEM and the Administrators group with full access, nobody else.
+void BuildOwnerAttributes(Attributes& a, BOOL inherit)
+{
+    std::vector<BYTE> user = CurrentUserSid();
+    BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
+    DWORD systemSize = sizeof(system), adminsSize = sizeof(admins);
+    std::vector<PSID> sids;
+    if (!user.empty())
+        sids.push_back(user.data());
+    if (CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize))
+        sids.push_back(system);
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize))
+        sids.push_back(admins);
+    if (!user.empty())
+        Build(a, sids, STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL);
+    else
+        a.sa = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    a.sa.bInheritHandle = inherit;
+    a.built = true;
+}
+
+}  // namespace
+
 SECURITY_ATTRIBUTES* GetUserSecurityAttributes()
 {
     static Attributes s_attr;
-    if (!s_attr.built) {
-        std::vector<BYTE> user = CurrentUserSid();
-        BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
-        DWORD systemSize = sizeof(system), adminsSize = sizeof(admins);
-        std::vector<PSID> sids;
-        if (!user.empty())
-            sids.push_back(user.data());
-        if (CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize))
-            sids.push_back(system);
-        if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize))
-            sids.push_back(admins);
-        if (!user.empty())
-            Build(s_attr, sids, STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL);
-        else
-            s_attr.sa = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-        s_attr.built = true;
-    }
+    if (!s_attr.built)
+        BuildOwnerAttributes(s_attr, FALSE);
+    return &s_attr.sa;
+}
+
+SECURITY_ATTRIBUTES* GetNullDaclSecurityAttributes()
+{
+    static Attributes s_attr;
+    if (!s_attr.built)
+        BuildOwnerAttributes(s_attr, TRUE);
     return &s_attr.sa;
 }
 

@@ -25,5 +25,9 @@ SECURITY_ATTRIBUTES* GetInheritableSecurityAttributes();
 // nobody else; not inheritable. For named objects that the user's own programs share,
 // elevated or not.
 SECURITY_ATTRIBUTES* GetUserSecurityAttributes();
+// The attributes for the program's own kernel objects and files (shared block, threads,
+// pipes, dump and time-stamp files): the DACL of GetUserSecurityAttributes, with an
+// inheritable handle. Named after the open (null) DACL these once were; they are no longer.
+SECURITY_ATTRIBUTES* GetNullDaclSecurityAttributes();
 // A DACL that grants the Everyone group full access (0x1FFFFF); not inheritable.
 SECURITY_ATTRIBUTES* GetEveryoneSecurityAttributes();

@@ -3,6 +3,7 @@
 #include "foundation/Checksums.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
+#include "foundation/SecurityTools.h"
 
 #include <cwchar>
 
@@ -69,9 +70,14 @@ void CSharedMem::Open(DWORD addUserName, DWORD addFolderChecksum, const wchar_t*
     SetLastError(0);
     m_hMapping = OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, TRUE, name);
     if (!m_hMapping) {
-        // Default security: the block is the user's own, other accounts have no business in it.
+        // The block is the user's own (SYSTEM and the Administrators aside): other accounts have
+        // no business in it. Default security when those attributes are refused.
         SetLastError(0);
-        m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16, name);
+        m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, GetNullDaclSecurityAttributes(), PAGE_READWRITE, 0, 16, name);
+        if (!m_hMapping) {
+            SetLastError(0);
+            m_hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16, name);
+        }
         // Another process may have created it between the two calls: then its data is live.
         m_bCreated = m_hMapping && GetLastError() != ERROR_ALREADY_EXISTS ? 1 : 0;
     }

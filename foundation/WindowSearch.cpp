@@ -15,7 +15,11 @@ DWORD ProcessOf(HWND window)
     return pid;
 }
 
-DWORD MarkerOf(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GWLP_USERDATA)); }
+// The whole pointer-sized user data: a pointer whose low half equals a marker is no marker.
+bool HasMarker(HWND window, DWORD marker)
+{
+    return GetWindowLongPtrW(window, GWLP_USERDATA) == static_cast<LONG_PTR>(marker);
+}
 
 template <typename Match>
 HWND Search(HWND window, const Match& match, int depth)
@@ -56,7 +60,7 @@ bool TextMatches(HWND window, const wchar_t* text, int substring)
 HWND SearchMarkedOfProcess(HWND window, DWORD marker, DWORD processId)
 {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (MarkerOf(child) == marker) {
+        if (HasMarker(child, marker)) {
             if (ProcessOf(child) == processId)
                 return child;
             continue;  // another process's marked window: go on with the next sibling
@@ -73,14 +77,14 @@ thread_local wchar_t t_childTexts[2048];
 
 HWND FindWindowByUserData(HWND start, DWORD marker)
 {
-    return Search(start, [marker](HWND w) { return MarkerOf(w) == marker; });
+    return Search(start, [marker](HWND w) { return HasMarker(w, marker); });
 }
 
 HWND FindProcessWindowByUserData(HWND start, DWORD marker, DWORD processId)
 {
     if (!start)
         return nullptr;
-    if (MarkerOf(start) == marker)
+    if (HasMarker(start, marker))
         return start;
     return SearchMarkedOfProcess(start, marker, processId);
 }

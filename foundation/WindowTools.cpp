@@ -67,8 +67,15 @@ void RemoveWindowExStyle(HWND window, DWORD bits) { ChangeLong(window, GWL_EXSTY
 
 int HasTabStop(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) ? 1 : 0; }
 
-void SetUserDataFlag(HWND window, int flag) { ChangeLong(window, GWLP_USERDATA, flag ? 1 : 0, flag ? 0 : 1); }
-int GetUserDataFlag(HWND window) { return (GetWindowLongW(window, GWLP_USERDATA) & 1) ? 1 : 0; }
+// The user data is pointer-sized: on x86_64 its upper half must survive the flag.
+void SetUserDataFlag(HWND window, int flag)
+{
+    if (!window)
+        return;
+    LONG_PTR value = GetWindowLongPtrW(window, GWLP_USERDATA);
+    SetWindowLongPtrW(window, GWLP_USERDATA, flag ? (value | 1) : (value & ~static_cast<LONG_PTR>(1)));
+}
+int GetUserDataFlag(HWND window) { return (GetWindowLongPtrW(window, GWLP_USERDATA) & 1) ? 1 : 0; }
 
 void NormaliseRect(RECT* rect)
 {

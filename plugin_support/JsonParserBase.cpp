@@ -108,3 +108,9 @@ const wchar_t* CJsonParserBase::GetObjectText(const wchar_t* key) const
     }
     return t_objectText;
 }
+
+BOOL CJsonParserBase::HasArray(const wchar_t* key) const
+{
+    const CJsonValue* value = Find(key);
+    return value && value->IsArray();
+}

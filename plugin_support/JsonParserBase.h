@@ -27,6 +27,8 @@ public:
     // The Array member's element pointers. The elements stay owned by the held tree and die
     // with Clear, the next Parse or this accessor: the returned view owns nothing.
     JsonArrayView GetArray(const wchar_t* key) const;
+    // TRUE when the member exists and is an Array (an empty one included).
+    BOOL HasArray(const wchar_t* key) const;
     // The Object member written compact (members sorted by name), at most 15,999 characters;
     // valid until the next call on this thread.
     const wchar_t* GetObjectText(const wchar_t* key) const;

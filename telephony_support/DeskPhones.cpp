@@ -1,6 +1,7 @@
 #include "telephony_support/DeskPhones.h"
 
 #include "foundation/Format.h"
+#include "foundation/SecurityTools.h"
 #include "foundation/TextEncoding.h"
 #include "foundation/TextUtils.h"
 #include "telephony_support/DeskPhoneSeams.h"
@@ -274,10 +275,9 @@ BOOL ReadCommandOutput(const wchar_t* commandLine, wchar_t* output, size_t capac
         return FALSE;
 
     // Only the write end is inherited, so the program alone holds it once ours is closed.
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 2048))
+    if (!CreatePipe(&readEnd, &writeEnd, GetNullDaclSecurityAttributes(), 2048))
         return FALSE;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 

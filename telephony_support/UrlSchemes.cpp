@@ -16,8 +16,11 @@ const wchar_t* const kSchemeKeys[] = {
 };
 
 // The previous owners, kept for the life of the process so a later call can restore them.
+// Only a scheme whose owner this process saved is restored: one that never registered has
+// nothing to give back, and blanking the keys would take the scheme from its real owner.
 wchar_t g_savedIcon[4][260];
 wchar_t g_savedCommand[4][260];
+bool g_saved[4];
 
 void WriteDefaultValue(HKEY root, const wchar_t* path, const wchar_t* value, bool saveFirst, wchar_t* saved)
 {
@@ -87,7 +90,16 @@ void RegisterUrlProtocols(const wchar_t* handler)
     DisableLyncProtocolHandlers(63);
     if (IsSystemAccount())
         return;  // the service's registry hive is not the user's
-    for (size_t i = 0; i < _countof(kSchemeKeys); ++i)
-        RegisterUrlProtocol(HKEY_CURRENT_USER, kSchemeKeys[i], path, g_savedIcon[i], g_savedCommand[i]);
+    for (size_t i = 0; i < _countof(kSchemeKeys); ++i) {
+        if (path[0]) {
+            // A second registration keeps the owner saved by the first, not our own values.
+            RegisterUrlProtocol(HKEY_CURRENT_USER, kSchemeKeys[i], path, g_saved[i] ? nullptr : g_savedIcon[i],
+                                g_saved[i] ? nullptr : g_savedCommand[i]);
+            g_saved[i] = true;
+        } else if (g_saved[i]) {
+            RegisterUrlProtocol(HKEY_CURRENT_USER, kSchemeKeys[i], path, g_savedIcon[i], g_savedCommand[i]);
+            g_saved[i] = false;
+        }
+    }
     SetDisabledRegistrations(L"SOFTWARE\\Microsoft\\Communicator", 63);
 }

@@ -112,13 +112,14 @@ TEST(CrashDump, NameRuleAndDumpFile)
 }
 
 namespace {
-int g_dumpsWritten = 0;
+int g_dumpCalls = 0;
+LONG g_dumpResult = -1;
 LONG CALLBACK DumpAndContinue(EXCEPTION_POINTERS* pointers)
 {
     if (pointers->ExceptionRecord->ExceptionCode != 0xE0D0D0D1)
         return EXCEPTION_CONTINUE_SEARCH;
-    if (WriteCrashDump(pointers, 0) == 1)  // MiniDumpNormal
-        ++g_dumpsWritten;
+    ++g_dumpCalls;
+    g_dumpResult = WriteCrashDump(pointers, 0);  // MiniDumpNormal
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 SYSTEMTIME g_dumpTime;
@@ -144,7 +145,8 @@ TEST(CrashDump, DumpOfARaisedExceptionIsAMinidump)
     RaiseException(0xE0D0D0D1, 0, 0, nullptr);
     RemoveVectoredExceptionHandler(handler);
     g_pfnGetLocalTime = savedClock;
-    EXPECT_EQ(1, g_dumpsWritten);
+    EXPECT_EQ(1, g_dumpCalls);
+    EXPECT_EQ(EXCEPTION_EXECUTE_HANDLER, g_dumpResult) << "what an unhandled-exception filter returns to end";
 
     std::vector<BYTE> bytes = testing_support::ReadFileBytes(dump);
     ASSERT_GE(bytes.size(), 32u) << "no dump beside the program: " << std::string(dump, dump + wcslen(dump));

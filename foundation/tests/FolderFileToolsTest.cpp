@@ -4,6 +4,7 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <aclapi.h>
 #include <winioctl.h>
 
 #include <gtest/gtest.h>
@@ -170,8 +171,29 @@ TEST_F(Folders, CreateFolderForEveryone)
     EXPECT_EQ(1, IsDirectory(folder.c_str()));
     EXPECT_FALSE(CreateFolderForEveryone(folder.c_str()));
 
-    // Wine keeps no per-file DACL on a plain Unix file system (it answers from the Unix
-    // mode bits), so the granted rights themselves cannot be read back here.
+    // Wine keeps no per-file DACL on a plain Unix file system (it answers from the Unix mode
+    // bits), so the rights are read from the list that the folder is created with.
+    PACL acl = NewEveryoneFolderAcl();
+    ASSERT_TRUE(acl);
+    BYTE world[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(world);
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, world, &size));
+    ACCESS_MASK everyone = 0;
+    int entries = 0;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            EqualSid(reinterpret_cast<PSID>(&ace->SidStart), world)) {
+            everyone |= ace->Mask;
+            EXPECT_EQ(0, ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) << "not inherited";
+            ++entries;
+        }
+    }
+    EXPECT_EQ(1u, acl->AceCount);
+    LocalFree(acl);
+    EXPECT_EQ(1, entries);
+    EXPECT_EQ(static_cast<ACCESS_MASK>(DELETE | READ_CONTROL | SYNCHRONIZE), everyone)
+        << "never WRITE_DAC or WRITE_OWNER: whoever holds them can take the folder over";
 }
 
 TEST_F(Folders, TextFilesInThreeEncodings)
@@ -232,10 +254,38 @@ TEST_F(Folders, FileSizesAndTimes)
     EXPECT_STREQ(L"2024-02-29 13:05:09", GetFileTimeText(file.c_str()));
     EXPECT_STREQ(L"2024-02-29 13:05:09", GetFileTimeText2(file.c_str()));
 
-    // Held open by someone else: the file cannot be opened without sharing.
+    // Held open by someone else who shares only reading: its time is still read.
     h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_STREQ(L"", GetFileTimeText(file.c_str()));
+    EXPECT_STREQ(L"2024-02-29 13:05:09", GetFileTimeText(file.c_str()));
+    EXPECT_NE(0u, GetFileWriteTime(file.c_str()));
     CloseHandle(h);
+}
+
+TEST_F(Folders, TimeOfALoadedLibrary)
+{
+    // A copy, so that its time can be set before it is loaded (and it is not shared with
+    // another test program).
+    const std::wstring library = m_temp + L"loaded.dll";
+    ASSERT_TRUE(CopyFileW((std::wstring(GetModuleFolder()) + L"orvix_vertest_none.dll").c_str(), library.c_str(), FALSE));
+    HANDLE h = CreateFileW(library.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    FILETIME set = {};
+    SYSTEMTIME st = {2023, 11, 3, 30, 23, 59, 58, 0};
+    SystemTimeToFileTime(&st, &set);
+    SetFileTime(h, nullptr, nullptr, &set);
+    CloseHandle(h);
+    HMODULE module = LoadLibraryW(library.c_str());
+    ASSERT_TRUE(module);
+    // Windows' loader keeps the image file open, sharing only reading and deletion; Wine's
+    // does not, so that handle is held here as well.
+    HANDLE image = CreateFileW(library.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, image);
+    EXPECT_STREQ(L"2023-11-30 23:59:58", GetFileTimeText(library.c_str()));
+    EXPECT_STREQ(L"2023-11-30 23:59:58", GetFileTimeText2(library.c_str()));
+    EXPECT_EQ((static_cast<ULONGLONG>(set.dwHighDateTime) << 32) | set.dwLowDateTime, GetFileWriteTime(library.c_str()));
+    CloseHandle(image);
+    FreeLibrary(module);
 }
 
 TEST(SystemFiles, InstallAndRemove)

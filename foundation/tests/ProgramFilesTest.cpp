@@ -122,7 +122,8 @@ TEST(RegisteredSubkeys, AdjacentMatchesAreAllDeleted)
     seed();
     DeleteRegisteredSubkeys(HKEY_CURRENT_USER, path, L"Owner", L"orvix", 0);
     EXPECT_EQ(L"C", remaining()) << "adjacent matches are not skipped";
-    tool.DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\OrvixTest");
+    // Only its own key: other test programs keep theirs below Software\OrvixTest meanwhile.
+    tool.DeleteKeyTree(HKEY_CURRENT_USER, path);
 }
 
 TEST(StartTime, ShownInADialogItem)
@@ -156,4 +157,41 @@ TEST(OtherProduct, TapiPluginIsSeenOnlyWhenLoaded)
     FreeLibrary(module);
     EXPECT_EQ(0, IsTapiTelephonyPluginLoaded());
     RemoveTree(folder);
+}
+
+TEST(RegisteredSubkeys, AccessFlagsReachEveryOpen)
+{
+    const wchar_t* path = L"SOFTWARE\\OrvixTestAccessFlags\\View64";
+    CRegTool reg;
+    reg.Use32BitView();
+    SetAccessFlags(&reg, KEY_WOW64_64KEY);
+    EXPECT_EQ(static_cast<DWORD>(KEY_WOW64_64KEY), reg.GetViewFlags()) << "replaced, not added";
+    ASSERT_EQ(ERROR_SUCCESS, reg.OpenKey(HKEY_LOCAL_MACHINE, path));
+    reg.WriteDword(L"Probe", 7);
+    reg.CloseKey();
+    auto found = [&](REGSAM view) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    };
+    EXPECT_TRUE(found(KEY_WOW64_64KEY));
+#ifdef _WIN64
+    // The default view of a 64-bit program is the 64-bit one: only the 32-bit view lacks it.
+    SetAccessFlags(&reg, KEY_WOW64_32KEY);
+    ASSERT_EQ(ERROR_SUCCESS, reg.OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvixTestAccessFlags\\View32"));
+    reg.CloseKey();
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvixTestAccessFlags\\View32", 0,
+                                           KEY_READ | KEY_WOW64_64KEY, &key));
+    if (key)
+        RegCloseKey(key);
+    EXPECT_FALSE(found(KEY_WOW64_32KEY)) << "written in the 64-bit view only";
+    reg.DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvixTestAccessFlags");
+#endif
+    SetAccessFlags(&reg, 0);
+    EXPECT_EQ(0u, reg.GetViewFlags());
+    SetAccessFlags(nullptr, KEY_WOW64_32KEY);  // ignored
+    reg.DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\OrvixTestAccessFlags");
 }

@@ -252,10 +252,12 @@ TEST_F(WindowPositions, SavedAndRestoredWithChildren)
     SetWindowPos(child, nullptr, 0, 0, 10, 10, SWP_NOZORDER);
     reg.RestoreWindowPositions(main, kBase, TRUE);
     ExpectRect(mainRect, Rect(main));
-    // The child's stored position is in screen coordinates; SetWindowPos takes it as client
-    // coordinates of the parent, which is how the window memory has always placed children.
-    RECT movedChild = Rect(child);
-    EXPECT_EQ(childRect.right - childRect.left, movedChild.right - movedChild.left);
+    // The child comes back to the same place on the screen, inside its restored parent.
+    ExpectRect(childRect, Rect(child));
+    POINT corner = {0, 0};
+    MapWindowPoints(child, main, &corner, 1);
+    EXPECT_EQ(10, corner.x);
+    EXPECT_EQ(20, corner.y);
     DestroyWindow(main);
 }
 

@@ -151,6 +151,50 @@ TEST(SecurityAttributes, NoneHasANullDacl)
     EXPECT_EQ(1u, acl->AceCount);
 }
 
+TEST(SecurityAttributes, OwnObjectsLetInOnlyTheUserSystemAndAdministrators)
+{
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    std::vector<BYTE> user = TokenInfo(token, TokenUser);
+    CloseHandle(token);
+    ASSERT_FALSE(user.empty());
+    PSID self = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+
+    SECURITY_ATTRIBUTES* sa = GetNullDaclSecurityAttributes();
+    ASSERT_EQ(sa, GetNullDaclSecurityAttributes()) << "built once";
+    EXPECT_EQ(sizeof(SECURITY_ATTRIBUTES), sa->nLength);
+    EXPECT_TRUE(sa->bInheritHandle) << "handles made with them are inheritable (the arp pipe relies on it)";
+    ASSERT_TRUE(sa->lpSecurityDescriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(sa->lpSecurityDescriptor, &present, &acl, &defaulted));
+    EXPECT_TRUE(present);
+    ASSERT_TRUE(acl) << "never a null DACL, whatever the name says";
+    std::vector<BYTE> system = WellKnown(WinLocalSystemSid), admins = WellKnown(WinBuiltinAdministratorsSid),
+                      world = WellKnown(WinWorldSid);
+    ACCESS_MASK mask = 0;
+    EXPECT_TRUE(DaclHasAce(acl, self, &mask));
+    EXPECT_EQ(static_cast<ACCESS_MASK>(STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL), mask);
+    EXPECT_TRUE(DaclHasAce(acl, system.data(), nullptr));
+    EXPECT_TRUE(DaclHasAce(acl, admins.data(), nullptr));
+    EXPECT_FALSE(DaclHasAce(acl, world.data(), nullptr)) << "not open to everyone";
+    EXPECT_EQ(3u, acl->AceCount);
+
+    // A pipe made with them has inheritable ends and works.
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, sa, 0));
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(writeEnd, &flags));
+    EXPECT_TRUE(flags & HANDLE_FLAG_INHERIT);
+    DWORD written = 0, read = 0;
+    char out[4] = {};
+    EXPECT_TRUE(WriteFile(writeEnd, "abc", 3, &written, nullptr));
+    EXPECT_TRUE(ReadFile(readEnd, out, 3, &read, nullptr));
+    EXPECT_STREQ("abc", out);
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+}
+
 namespace {
 ACCESS_MASK EveryoneFileAccess(const std::wstring& path)
 {

@@ -30,9 +30,13 @@ TEST(SystemAccount, GoesThroughTheSeam)
     g_pfnIsSystemAccount = UserAccount;
     EXPECT_EQ(0, IsSystemAccount());
     g_pfnIsSystemAccount = saved;
-    // Wine runs as the Linux account, never as a service account.
+    // The real check: Wine runs the tests as the Linux account, never as a service account,
+    // so the default answers 0 here.
     wchar_t user[256] = L"";
     DWORD size = 255;
-    GetUserNameW(user, &size);
-    EXPECT_EQ(IsSystemAccountName(user) ? 1 : 0, IsSystemAccount());
+    ASSERT_TRUE(GetUserNameW(user, &size));
+    ASSERT_NE(L'\0', user[0]);
+    for (const wchar_t* service : {L"SYSTEM", L"SYST\u00C8ME", L"Syst\u00E8me"})
+        ASSERT_STRNE(service, user) << "this test expects to run under an ordinary account";
+    EXPECT_EQ(0, IsSystemAccount());
 }

@@ -141,13 +141,18 @@ TEST(Numbers, ParseAndTest)
 
 TEST(Numbers, ParseHexBytesIsBoundedByTheDestination)
 {
-    BYTE out[3] = {0, 0, 0};
-    BYTE canary[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_EQ(3u, ParseHexBytes(out, 3, L"0A1bFF7766"));
-    EXPECT_EQ(0x0A, out[0]);
-    EXPECT_EQ(0x1B, out[1]);
-    EXPECT_EQ(0xFF, out[2]);
-    EXPECT_EQ(0xEE, canary[0]);
+    // The bytes right behind the destination, in the same object, so that a write past its
+    // end lands in them.
+    struct {
+        BYTE out[3];
+        BYTE behind[4];
+    } block = {{0, 0, 0}, {0xEE, 0xEE, 0xEE, 0xEE}};
+    EXPECT_EQ(3u, ParseHexBytes(block.out, 3, L"0A1bFF7766"));
+    EXPECT_EQ(0x0A, block.out[0]);
+    EXPECT_EQ(0x1B, block.out[1]);
+    EXPECT_EQ(0xFF, block.out[2]);
+    for (BYTE b : block.behind)
+        EXPECT_EQ(0xEE, b);
     testing_support::GuardedBuffer guard(64);
     BYTE two[4] = {};
     EXPECT_EQ(1u, ParseHexBytes(two, 4, guard.PlaceText(L"41F")));  // the odd last digit is ignored

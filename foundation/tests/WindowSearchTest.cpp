@@ -68,6 +68,11 @@ TEST(MarkerSearch, ChildWindowsAreSearchedDepthFirst)
     EXPECT_EQ(firstChild == a ? a1 : b, found);
     EXPECT_EQ(nullptr, FindWindowByUserData(nullptr, 0));
     EXPECT_EQ(nullptr, FindWindowByUserData(top, kMarker + 2));
+    if (sizeof(LONG_PTR) == 8) {
+        // A pointer in the user data whose low half equals a marker is no marker.
+        SetWindowLongPtrW(a1, GWLP_USERDATA, static_cast<LONG_PTR>(0x0000000500000000ll) | (kMarker + 2));
+        EXPECT_EQ(nullptr, FindWindowByUserData(top, kMarker + 2));
+    }
     DestroyWindow(top);
 }
 

@@ -99,6 +99,13 @@ TEST(Styles, BitsAndUserDataFlag)
     SetUserDataFlag(w, 0);
     EXPECT_EQ(0, GetUserDataFlag(w));
     EXPECT_EQ(0x100, GetWindowLongW(w, GWLP_USERDATA));
+    // User data is pointer-sized: a pointer kept there survives the flag whole.
+    const LONG_PTR pointer = sizeof(LONG_PTR) == 8 ? static_cast<LONG_PTR>(0x00007FF612345670ll) : 0x12345670;
+    SetWindowLongPtrW(w, GWLP_USERDATA, pointer);
+    SetUserDataFlag(w, 1);
+    EXPECT_EQ(pointer | 1, GetWindowLongPtrW(w, GWLP_USERDATA));
+    SetUserDataFlag(w, 0);
+    EXPECT_EQ(pointer, GetWindowLongPtrW(w, GWLP_USERDATA));
     DestroyWindow(w);
 }
 
@@ -138,21 +145,48 @@ TEST(EditLines, SelectEditLine)
     DestroyWindow(edit);
 }
 
+namespace {
+// The icons a test window answers WM_GETICON with, by kind (ICON_SMALL 0, ICON_BIG 1,
+// ICON_SMALL2 2); null for a kind it has none of.
+HICON g_answers[3];
+LRESULT CALLBACK AnswerIcons(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_GETICON)
+        return wp < 3 ? reinterpret_cast<LRESULT>(g_answers[wp]) : 0;
+    return DefWindowProcW(w, msg, wp, lp);
+}
+}  // namespace
+
 TEST(Icons, WindowIconThenClassIcon)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = AnswerIcons;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(nullptr, IDI_WARNING);
     wc.lpszClassName = L"FoundationWindowsTestIcon";
     ASSERT_TRUE(RegisterClassW(&wc));
     HWND w = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
-    EXPECT_EQ(wc.hIcon, GetWindowIcon(w, instance)) << "no WM_GETICON answer: the class icon";
-    HICON own = LoadIconW(nullptr, IDI_INFORMATION);
-    SendMessageW(w, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(own));
-    HICON got = GetWindowIcon(w, instance);
-    EXPECT_TRUE(got == own || got == reinterpret_cast<HICON>(SendMessageW(w, WM_GETICON, ICON_SMALL2, 0)));
+    ASSERT_TRUE(w);
+    const HICON small = LoadIconW(nullptr, IDI_INFORMATION), small2 = LoadIconW(nullptr, IDI_QUESTION),
+                big = LoadIconW(nullptr, IDI_ERROR);
+    ASSERT_TRUE(small && small2 && big && small != small2 && small2 != big && small != big);
+    struct Case {
+        HICON small, big, small2;
+        HICON expected;
+        const char* why;
+    } cases[] = {
+        {small, big, small2, small, "the small icon first"},
+        {nullptr, big, small2, small2, "then the system's small one"},
+        {nullptr, big, nullptr, big, "then the big one"},
+        {nullptr, nullptr, nullptr, wc.hIcon, "no answer: the class icon"},
+    };
+    for (const Case& c : cases) {
+        g_answers[ICON_SMALL] = c.small;
+        g_answers[ICON_BIG] = c.big;
+        g_answers[ICON_SMALL2] = c.small2;
+        EXPECT_EQ(c.expected, GetWindowIcon(w, instance)) << c.why;
+    }
     EXPECT_EQ(nullptr, GetWindowIcon(nullptr, instance));
     DestroyWindow(w);
     UnregisterClassW(wc.lpszClassName, instance);

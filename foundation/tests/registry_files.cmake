@@ -20,6 +20,8 @@ orvix_add_test(foundation_version_test
   SOURCES tests/VersionToolTest.cpp tests/version/VersionTestExe.rc
   LIBS foundation)
 add_dependencies(foundation_version_test orvix_vertest_de orvix_vertest_en orvix_vertest_none)
+# The file-time test loads a copy of a library.
+add_dependencies(foundation_paths_test orvix_vertest_none)
 orvix_add_test(foundation_settings_test
   SOURCES tests/RegIniAccessTest.cpp tests/SettingsEncodingTest.cpp
   LIBS foundation)

@@ -10,6 +10,7 @@
 #include "foundation/PathTools.h"
 #include "foundation/RegIniAccess.h"
 #include "foundation/RegTool.h"
+#include "foundation/SecurityTools.h"
 #include "foundation/ResourceAccess.h"
 #include "foundation/Seams.h"
 #include "foundation/SharedMem.h"
@@ -113,7 +114,7 @@ int RunHost()
     if (g_pfnIsSystemAccount()) {
         g_bServiceMode = 1;
         DWORD id = 0;
-        HANDLE thread = CreateThread(nullptr, 0, ServiceDispatcherThread, &g_hServiceDispatcherThread, 0, &id);
+        HANDLE thread = CreateThread(GetNullDaclSecurityAttributes(), 0, ServiceDispatcherThread, &g_hServiceDispatcherThread, 0, &id);
         if (!thread)
             return -1;
         g_hServiceDispatcherThread = thread;

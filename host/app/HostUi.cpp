@@ -8,6 +8,7 @@
 #include "foundation/HelpTools.h"
 #include "foundation/PathTools.h"
 #include "foundation/ResourceAccess.h"
+#include "foundation/SecurityTools.h"
 #include "foundation/SharedMem.h"
 #include "foundation/VersionTool.h"
 #include "foundation/WindowTools.h"
@@ -213,7 +214,7 @@ void StartMonitorThread()
     DWORD id = 0;
     // The id is set before the thread may look at it.
     g_dwMonitorThreadId = 1;
-    g_hMonitorThread = CreateThread(nullptr, 2048, MonitorThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
+    g_hMonitorThread = CreateThread(GetNullDaclSecurityAttributes(), 2048, MonitorThread, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
     g_dwMonitorThreadId = g_hMonitorThread ? id : 0;
 }
 

@@ -66,27 +66,42 @@ void OnCallInfo(const CJsonParserBase& message)
     BOOL record = TRUE;
     auto known = g_CallConference.find(call);
     std::wstring c = known == g_CallConference.end() ? std::wstring() : known->second;
-    if (!wcscmp(msg, L"x-alert")) {
-        g_CallList[call] = {call, 1, number};
+    if (!wcscmp(msg, L"x-alert") || !wcscmp(msg, L"r-alert")) {
+        const int inbound = msg[0] == L'x';
+        tag_call_info& entry = g_CallList[call];
+        entry.m_nCallId = call;
+        entry.m_bInbound = inbound;
+        entry.m_strNumber = number;
         if (!c.empty()) {
-            if (g_ConferenceCount[c])
+            if (inbound && g_ConferenceCount[c])
                 record = FALSE;
-            ++g_ConferenceCount[c];
+            // A leg counts once, however often it alerts.
+            if (!entry.m_bCounted) {
+                ++g_ConferenceCount[c];
+                entry.m_bCounted = 1;
+            }
         }
-    } else if (!wcscmp(msg, L"r-alert")) {
-        g_CallList[call] = {call, 0, number};
-        if (!c.empty())
-            ++g_ConferenceCount[c];
     } else if (!wcscmp(msg, L"r-ct")) {
         tag_call_info& entry = g_CallList[call];
         entry.m_nCallId = call;
         entry.m_strNumber = number;
     } else if (!wcscmp(msg, L"del")) {
-        g_CallList.erase(call);
+        auto entry = g_CallList.find(call);
+        const bool counted = entry != g_CallList.end() && entry->second.m_bCounted;
+        if (entry != g_CallList.end())
+            g_CallList.erase(entry);
         if (!c.empty()) {
-            if (g_ConferenceCount[c] != 1)
+            int& count = g_ConferenceCount[c];
+            if (counted) {
+                // Only the last alerted leg's clearing ends the call.
+                if (count != 1)
+                    record = FALSE;
+                --count;
+            } else if (count > 0) {
+                // A leg that never alerted leaves the counter alone: the call goes on while
+                // other legs still ring or talk.
                 record = FALSE;
-            --g_ConferenceCount[c];
+            }
         }
     }
 

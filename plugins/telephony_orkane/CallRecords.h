@@ -18,6 +18,7 @@ struct tag_call_info {
     int m_nCallId;
     int m_bInbound;
     std::wstring m_strNumber;
+    int m_bCounted;  // the call's alert was counted in its conference
 };
 
 extern std::vector<tag_rcc_device> g_RccDevices;

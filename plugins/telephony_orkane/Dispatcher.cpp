@@ -8,6 +8,7 @@
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "bus/BusBuilders.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
+#include "plugins/telephony_orkane/SettingsPage.h"
 
 namespace {
 
@@ -116,6 +117,11 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
 
 void OnDevicesResult(const CJsonParserBase& message)
 {
+    // A list of the wrong kind is no device list: the one in use stays.
+    if (!message.HasArray(L"devices")) {
+        LogLine(1, L"Func.DispatchMessages.Warning.DevicesResult without a device list dropped");
+        return;
+    }
     JsonArrayView devices = message.GetArray(L"devices");
     g_RccDevices.clear();
     g_dwDeviceCount = (DWORD)devices.size();
@@ -143,6 +149,7 @@ void OnDevicesResult(const CJsonParserBase& message)
     }
     if (!g_szSelectedDevice[0] && !g_RccDevices.empty())
         CopyText(g_szSelectedDevice, _countof(g_szSelectedDevice), g_RccDevices[0].m_szDeviceName);
+    OnDeviceListChanged();
 }
 
 void OnUserInitializeResult(const CJsonParserBase& message)
@@ -158,6 +165,19 @@ void OnUserInitializeResult(const CJsonParserBase& message)
         SendBusEnabled(g_hWndParent, 0);
         SendBusState(g_hWndParent, 2);
     }
+}
+
+// An RCC event names the monitored device by its user handle: one for a device that is not
+// monitored here is not this user's call.
+bool IsMonitoredUser(DWORD user)
+{
+    if (!user)
+        return true;
+    for (const tag_rcc_device& d : g_RccDevices)
+        if (d.m_dwUserHandle == user)
+            return true;
+    LogLine(1, L"Func.DispatchMessages.Warning.CallInfo for unknown device %u dropped", (unsigned)user);
+    return false;
 }
 
 }  // namespace
@@ -202,7 +222,8 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     } else if (!wcscmp(mt, L"UserCallResult")) {
         conn->SetHandleCall((DWORD)message.GetInt(L"call"));
     } else if (!wcscmp(mt, L"CallInfo")) {
-        OnCallInfo(message);
+        if (IsMonitoredUser((DWORD)message.GetInt(L"user")))
+            OnCallInfo(message);
     } else if (!wcscmp(mt, L"AppGetLoginResult")) {
         OnAppGetLoginResult(conn, message, text);
     } else if (!wcscmp(mt, L"DevicesResult")) {

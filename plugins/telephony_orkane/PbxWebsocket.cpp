@@ -8,6 +8,7 @@
 #include "foundation/Format.h"
 #include "plugin_support/WinHttpErrorText.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/SettingsPage.h"
 
 CRITICAL_SECTION g_csDispatch;
 wchar_t g_szBaseURL[512];
@@ -140,6 +141,7 @@ void CreateWebsocket(CInnovaphoneVars* conn)
             LogLine(0, L"Func.CreateWebsocket.Error.CreateThread %s", PluginSupport::GetErrorText(0));
         }
     }
+    DoEnableControls();
     LogLine(3, L"Func.CreateWebsocket.End");
 }
 
@@ -188,6 +190,7 @@ void CloseWebSocket(CInnovaphoneVars* conn, BOOL stopThread)
         conn->StopMonitorThread();
     conn->CloseHandles();
     conn->ResetValues();
+    DoEnableControls();
     LogLine(3, L"Func.CloseWebSocket.End");
 }
 

@@ -69,6 +69,39 @@ protected:
 
 }  // namespace
 
+TEST_F(UrlSchemes, RestoreWithoutRegistrationLeavesOtherOwnersAlone)
+{
+    // Another program owns all four; this process never registered anything.
+    for (const wchar_t* s : {L"callto", L"tel", L"sugartel", L"corvall"}) {
+        std::wstring key = std::wstring(L"SOFTWARE\\Classes\\") + s;
+        WriteDefault(key + L"\\Shell\\Open\\Command", L"\"C:\\Other\\dialer.exe\" %1");
+        WriteDefault(key + L"\\DefaultIcon", L"C:\\Other\\dialer.exe,1");
+    }
+    RegisterUrlProtocols(L"");
+    RegisterUrlProtocols(nullptr);
+    for (const wchar_t* s : {L"callto", L"tel", L"sugartel", L"corvall"}) {
+        std::wstring key = std::wstring(L"SOFTWARE\\Classes\\") + s;
+        EXPECT_EQ(L"\"C:\\Other\\dialer.exe\" %1", ReadDefault(key + L"\\Shell\\Open\\Command")) << s;
+        EXPECT_EQ(L"C:\\Other\\dialer.exe,1", ReadDefault(key + L"\\DefaultIcon")) << s;
+    }
+
+    // Registered twice, then restored once: the other program gets its scheme back, not a
+    // copy of ours saved by the second registration; a further restore changes nothing.
+    RegisterUrlProtocols(L"QORHELP.EXE");
+    RegisterUrlProtocols(L"QORHELP.EXE");
+    EXPECT_EQ(L"\"" + m_handler + L"\" -T %1", ReadDefault(L"SOFTWARE\\Classes\\tel\\Shell\\Open\\Command"));
+    RegisterUrlProtocols(L"");
+    WriteDefault(L"SOFTWARE\\Classes\\callto\\Shell\\Open\\Command", L"\"C:\\Third\\phone.exe\" %1");
+    RegisterUrlProtocols(L"");
+    for (const wchar_t* s : {L"tel", L"sugartel", L"corvall"}) {
+        std::wstring key = std::wstring(L"SOFTWARE\\Classes\\") + s;
+        EXPECT_EQ(L"\"C:\\Other\\dialer.exe\" %1", ReadDefault(key + L"\\Shell\\Open\\Command")) << s;
+        EXPECT_EQ(L"C:\\Other\\dialer.exe,1", ReadDefault(key + L"\\DefaultIcon")) << s;
+    }
+    EXPECT_EQ(L"\"C:\\Third\\phone.exe\" %1", ReadDefault(L"SOFTWARE\\Classes\\callto\\Shell\\Open\\Command"))
+        << "the owner that came after the restore keeps the scheme";
+}
+
 TEST_F(UrlSchemes, HandlerBesideTheProgramOwnsAllFourAndRestoreBringsBackThePrevious)
 {
     WriteDefault(L"SOFTWARE\\Classes\\tel\\Shell\\Open\\Command", L"\"C:\\Other\\dialer.exe\" %1");

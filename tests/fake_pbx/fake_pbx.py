@@ -14,6 +14,10 @@ Tests steer it over the same sockets with {"mt":"FakePbx", ...} messages:
       {"sleep":0.5}  {"close":1000}  {"nested":100000}  {"huge":100000}
       {"deaf":true} (reads nothing more from the socket, so a close gets no answer)
       {"call":"+4930123456"} (an incoming call: setup, alert, connect, clear)
+      {"ring":"+4930123456","legs":2} (an incoming call left ringing on that many forked legs
+          of one conference; answered or cleared through UserConnect / UserClear)
+      {"to":"app", ...} runs the action on the plug-in's latest connection of that kind
+          instead of the control connection
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
 
@@ -88,6 +92,12 @@ class Pbx:
         self.next_user = 100
         self.next_call = 500
         self.app_digest = ""
+        # RCC: user handle -> device hw; call id -> {"conf", "user", "state", "peer"}
+        self.rcc_users = {}
+        self.calls = {}
+        # The plug-in's latest connection of each kind (a control connection sends only
+        # FakePbx messages and never becomes one).
+        self.peers = {}
 
     def log(self, record):
         if self.log_path:
@@ -117,6 +127,8 @@ class Pbx:
                 if not isinstance(msg, dict):
                     continue
                 record = {"path": kind, "msg": msg}
+                if msg.get("mt") != "FakePbx":
+                    self.peers[kind] = ws
                 answers = self.answer(kind, msg, record)
                 self.log(record)
                 if msg.get("mt") == "FakePbx":
@@ -136,9 +148,17 @@ class Pbx:
     async def control(self, ws, msg):
         if msg.get("reset"):
             self.cfg = copy.deepcopy(DEFAULTS)
+            self.rcc_users.clear()
+            self.calls.clear()
         self.cfg.update(msg.get("set", {}))
         for action in msg.get("run", []):
-            if not await self.run_action(ws, action):
+            target = ws
+            if "to" in action:
+                target = self.peers.get(action["to"])
+                if target is None:
+                    self.log({"control": "no connection", "to": action["to"]})
+                    continue
+            if not await self.run_action(target, action) and target is ws:
                 return False
         return True
 
@@ -165,6 +185,19 @@ class Pbx:
             await ws.send("[" * n + "]" * n)
         elif "huge" in action:
             await ws.send(dumps({"mt": "CallInfo", "x": "h" * action["huge"]}))
+        elif "ring" in action:
+            conf = f"conf-{self.next_call + 1}"
+            user = next(reversed(self.rcc_users), 0)
+            peer = {"e164": action["ring"], "h323": "Caller"}
+            legs = []
+            for _ in range(action.get("legs", 1)):
+                self.next_call += 1
+                legs.append(self.next_call)
+                self.calls[self.next_call] = {"conf": conf, "user": user, "state": "ringing",
+                                              "peer": peer, "inbound": True}
+            for m in ("x-setup", "x-alert"):
+                for call in legs:
+                    await ws.send(dumps(self.call_info(call, m)))
         elif "call" in action:
             self.next_call += 1
             call, conf = self.next_call, f"conf-{self.next_call}"
@@ -173,6 +206,76 @@ class Pbx:
                 await ws.send(dumps({"mt": "CallInfo", "api": "RCC", "call": call,
                                           "msg": m, "conf": conf, "peer": peer}))
         return True
+
+    def call_info(self, call, m):
+        """A CallInfo event of a known call."""
+        c = self.calls[call]
+        return {"mt": "CallInfo", "api": "RCC", "user": c["user"], "call": call, "msg": m,
+                "conf": c["conf"], "peer": c["peer"]}
+
+    def clear_legs(self, conf, keep=None):
+        """CallInfo "del" for every leg of the conference except keep; the legs go."""
+        out = []
+        for call in [k for k, v in self.calls.items() if v["conf"] == conf and k != keep]:
+            out.append(self.call_info(call, "del"))
+            del self.calls[call]
+        return out
+
+    def answer_rcc(self, kind, msg, record):
+        """RCC requests; None when msg is none of them."""
+        c, mt = self.cfg, msg.get("mt")
+        rcc = kind == "app" and msg.get("api") == "RCC"
+        if mt == "Devices":
+            record["verified"] = rcc
+            return [{"mt": "DevicesResult", "api": "RCC", "devices": c["devices"]}]
+        if mt == "UserInitialize":
+            hws = [d.get("hw", "") for d in c["devices"]]
+            ok = rcc and msg.get("cn") == c["cn"] and msg.get("hw", hws[0] if hws else "") in hws
+            record["verified"] = ok
+            if not ok:
+                return [{"mt": "UserInitializeResult", "api": "RCC", "error": 1}]
+            self.next_user += 1
+            self.rcc_users[self.next_user] = msg.get("hw", "")
+            return [{"mt": "UserInitializeResult", "api": "RCC", "user": self.next_user}]
+        if mt == "UserEnd":
+            ok = rcc and msg.get("cn") == c["cn"] and msg.get("user") in self.rcc_users
+            record["verified"] = ok
+            if ok:
+                del self.rcc_users[msg["user"]]
+            return [{"mt": "UserEndResult", "api": "RCC"}]
+        if mt == "UserCall":
+            number = msg.get("e164", "")
+            ok = rcc and msg.get("user") in self.rcc_users and bool(number) \
+                and msg.get("cn") == number and msg.get("h323") == number
+            record["verified"] = ok
+            if not ok:
+                return [{"mt": "UserCallResult", "api": "RCC", "error": 1}]
+            self.next_call += 1
+            call = self.next_call
+            self.calls[call] = {"conf": f"conf-{call}", "user": msg["user"], "state": "ringing",
+                                "peer": {"e164": number}, "inbound": False}
+            return [{"mt": "UserCallResult", "api": "RCC", "call": call},
+                    self.call_info(call, "r-setup"), self.call_info(call, "r-alert")]
+        if mt == "UserConnect":
+            call = self.calls.get(msg.get("call"))
+            ok = rcc and call is not None
+            record["verified"] = ok
+            out = [{"mt": "UserConnectResult", "api": "RCC"}]
+            if ok and call["state"] == "ringing":
+                call["state"] = "connected"
+                out.append(self.call_info(msg["call"], "x-conn" if call["inbound"] else "r-conn"))
+                # The other forked legs stop ringing.
+                out += self.clear_legs(call["conf"], keep=msg["call"])
+            return out
+        if mt == "UserClear":
+            call = self.calls.get(msg.get("call"))
+            ok = rcc and call is not None and "vause" in msg
+            record["verified"] = ok
+            out = [{"mt": "UserClearResult", "api": "RCC"}]
+            if ok:
+                out += self.clear_legs(call["conf"])
+            return out
+        return None
 
     def answer(self, kind, msg, record):
         """The PBX's answers to one request (empty: none)."""
@@ -215,18 +318,9 @@ class Pbx:
                 and not c["refuse_login"]
             record["verified"] = ok
             return [{"mt": "AppLoginResult", "ok": ok}]
-        if mt == "Devices":
-            return [{"mt": "DevicesResult", "api": "RCC", "devices": c["devices"]}]
-        if mt == "UserInitialize":
-            self.next_user += 1
-            return [{"mt": "UserInitializeResult", "api": "RCC", "user": self.next_user}]
-        if mt == "UserEnd":
-            return [{"mt": "UserEndResult", "api": "RCC"}]
-        if mt == "UserCall":
-            self.next_call += 1
-            return [{"mt": "UserCallResult", "api": "RCC", "call": self.next_call}]
-        if mt in ("UserConnect", "UserClear"):
-            return [{"mt": mt + "Result", "api": "RCC"}]
+        rcc = self.answer_rcc(kind, msg, record)
+        if rcc is not None:
+            return rcc
         return []
 
 

@@ -3,6 +3,7 @@
 
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
+#include "foundation/Format.h"
 #include "foundation/TextUtils.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
@@ -90,6 +91,51 @@ TEST(Dispatcher, ConferenceLegsGiveOneRecordEach)
     EXPECT_NE(std::wstring::npos, records[1].text.find(L"OnConnectionCleared"));
     EXPECT_NE(std::wstring::npos, records[2].text.find(L"OnReceived"));
     EXPECT_EQ(1u, g_CallList.count(9));
+    g_CallList.clear();
+    g_hWndParent = nullptr;
+}
+
+// Forked legs of one conference: a leg that is cleared without ever alerting must neither end
+// the call while another leg rings nor drive the conference counter below zero.
+TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
+{
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    CInnovaphoneVars conn(L"App");
+    const struct {
+        int call;
+        const wchar_t* msg;
+        const wchar_t* record;  // the call record's Event, or null for none
+    } steps[] = {
+        {20, L"x-setup", nullptr},   {21, L"x-setup", nullptr}, {22, L"x-setup", nullptr},
+        {20, L"x-alert", L"OnReceived"}, {21, L"x-alert", nullptr},
+        {21, L"x-alert", nullptr},  // alerting again counts once
+        {22, L"del", nullptr},      // never alerted: the call goes on
+        {20, L"x-conn", L"OnEstablished"},
+        {21, L"del", nullptr},
+        {20, L"del", L"OnConnectionCleared"},
+        // A lone call of its own conference that is cleared without alerting still ends.
+        {30, L"x-setup", nullptr},  {30, L"x-conn", L"OnEstablished"}, {30, L"del", L"OnConnectionCleared"},
+    };
+    for (const auto& s : steps) {
+        host.Clear();
+        wchar_t text[256];
+        FormatW(text, _countof(text),
+                L"{\"mt\":\"CallInfo\",\"call\":%d,\"msg\":\"%s\",\"conf\":\"%s\",\"peer\":{\"e164\":\"4930\"}}",
+                s.call, s.msg, s.call == 30 ? L"c3" : L"c2");
+        DispatchMessages(&conn, text);
+        testing_support::PumpFor(20);
+        auto records = host.OfType(QOR_BUSMSG_CALLEVENT);
+        if (!s.record) {
+            EXPECT_EQ(0u, records.size()) << s.call << " " << testing::PrintToString(std::wstring(s.msg));
+        } else {
+            ASSERT_EQ(1u, records.size()) << s.call;
+            EXPECT_NE(std::wstring::npos, records[0].text.find(s.record)) << s.call;
+        }
+    }
+    EXPECT_EQ(0, g_ConferenceCount[L"c2"]);
+    EXPECT_EQ(0, g_ConferenceCount[L"c3"]);
+    EXPECT_TRUE(g_CallList.empty());
     g_CallList.clear();
     g_hWndParent = nullptr;
 }
