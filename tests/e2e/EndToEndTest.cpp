@@ -10,8 +10,6 @@
 // The steps run in order on one host (the suite's tests are its steps); each step builds on
 // the ones before it.
 #include "foundation/Credentials.h"
-#include "foundation/Format.h"
-#include "plugin_support/CallStruct.h"
 #include "plugin_support/JsonParserBase.h"
 #include "tests/e2e/PbxControl.h"
 #include "tests/plugins/TestPluginRecord.h"
@@ -56,9 +54,6 @@ constexpr int kCardCorner = 1;
 constexpr int kCardWidth = 450;
 constexpr int kCardMargin = 20;
 
-// The call id of the incoming call's record while there is no telephony plug-in.
-constexpr int kInjectedCallId = 7001;
-
 const wchar_t* const kCategories[] = {L"PluginDebug", L"PluginSearch", L"PluginInfo",
                                       L"PluginSave",  L"PluginExtra",  L"PluginTelephony"};
 
@@ -80,11 +75,6 @@ std::wstring ReportValue(const wchar_t* section, const wchar_t* key)
 std::wstring PageFile()
 {
     return DataFolder(L"LOG") + L"\\Popup.html";
-}
-
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A copy of a folder with everything below it.
@@ -213,7 +203,6 @@ struct ProductRun {
     std::wstring folder;
     PROCESS_INFORMATION process = {};
     HWND host = nullptr;
-    bool telephony = false;
     DWORD cardShownAt = 0;
     std::wstring callId;  // the ringing call's id, as the bus carries it
 };
@@ -229,6 +218,7 @@ protected:
     {
         ASSERT_NE(nullptr, g_run);
         ASSERT_NE(nullptr, g_run->host) << "the host did not start";
+        ASSERT_TRUE(g_run->pbx->ok()) << "run under scripts/with-fake-pbx";
     }
 
     ProductRun& product() { return *g_run; }
@@ -302,7 +292,6 @@ void EndToEnd::SetUpTestSuite()
     ProductRun& r = *g_run;
     r.log = std::make_unique<PluginCallLog>(L"e2e");
     r.pbx = std::make_unique<PbxControl>();
-    r.telephony = FileExists(testing_support::DistFolder() + L"PluginTelephony\\PluginTelephonyOrkane.DLL");
 
     // The installed layout, and beside its plug-ins the recording ones of the e2e tree.
     r.folder = testing_support::MakeTempFolder(L"e2e");
@@ -322,13 +311,11 @@ void EndToEnd::SetUpTestSuite()
     WritePrivateProfileStringW(L"General", L"UseDuration", L"1", card.c_str());
     WritePrivateProfileStringW(L"General", L"UsedPosition", std::to_wstring(kCardCorner).c_str(), card.c_str());
     WritePrivateProfileStringW(L"General", L"ScaleIndex", L"0", card.c_str());
-    if (r.telephony) {
-        std::wstring phone = r.folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI";
-        WritePrivateProfileStringW(L"General", L"BaseURL", r.pbx->BaseUrl().c_str(), phone.c_str());
-        WritePrivateProfileStringW(L"General", L"User", kPbxUser, phone.c_str());
-        WritePrivateProfileStringW(L"General", L"SelectedDevice", kPbxDevice, phone.c_str());
-        WriteCredential(L"PLUGINTELEPHONYORKANE", kPbxUser, L"Password", kPbxPassword);
-    }
+    std::wstring phone = r.folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI";
+    WritePrivateProfileStringW(L"General", L"BaseURL", r.pbx->BaseUrl().c_str(), phone.c_str());
+    WritePrivateProfileStringW(L"General", L"User", kPbxUser, phone.c_str());
+    WritePrivateProfileStringW(L"General", L"SelectedDevice", kPbxDevice, phone.c_str());
+    WriteCredential(L"PLUGINTELEPHONYORKANE", kPbxUser, L"Password", kPbxPassword);
     // The directory search knows the caller.
     std::wstring contact = std::wstring(kCallerNumber) + L"|" + kCallerIdentInfo + L"\r\n";
     int bytes = WideCharToMultiByte(CP_UTF8, 0, contact.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -371,8 +358,7 @@ void EndToEnd::TearDownTestSuite()
         CloseHandle(r.process.hProcess);
         CloseHandle(r.process.hThread);
     }
-    if (r.telephony)
-        CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + L"Password").c_str(), CRED_TYPE_GENERIC, 0);
+    CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + L"Password").c_str(), CRED_TYPE_GENERIC, 0);
     SetEnvironmentVariableW(L"QorConfig", nullptr);
     testing_support::RemoveTree(r.folder);
     delete g_run;
@@ -391,10 +377,6 @@ TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
     // Everything the steps read: every log line of every module, and the page the card is
     // given (written beside the logs from debug level 5 on).
     Tell(26, {{L"Level", L"5"}});
-    if (!product().telephony)
-        GTEST_SKIP() << "no PluginTelephonyOrkane.DLL in the installed layout: login and monitoring not tested";
-
-    ASSERT_TRUE(product().pbx->ok()) << "run under scripts/with-fake-pbx";
     // Password login on the user connection, application login on the other.
     EXPECT_TRUE(WaitPbx(L"user", L"Login", L"\"response\":"));
     EXPECT_TRUE(WaitPbx(L"app", L"AppLogin"));
@@ -406,30 +388,12 @@ TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
 // 2. The PBX rings the phone: a caller with a name that HTML would take for markup.
 TEST_F(EndToEnd, Step2_ThePbxRingsThePhone)
 {
-    if (product().telephony) {
-        ASSERT_TRUE(PbxRing(kCallerE164));
-        ASSERT_TRUE(WaitSeen(L"Trc", 17, L"Event=Offering;"));
-        for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess", 17))
-            if (wcsstr(c.text, L"Event=Offering;"))
-                product().callId = ValueIn(c.text, L";CallID=");
-        EXPECT_TRUE(SeenText(L"Trc", 17, L"Event=Offering;", std::wstring(L"CallerID=") + kCallerOnTheBus + L";"));
-    } else {
-        // Without the telephony plug-in the call record it would post comes from outside.
-        CQorCallStruct call;
-        call.Type = 44;
-        call.Inbound = 1;
-        call.CallID = kInjectedCallId;
-        GetSystemTime(&call.TimeStart);
-        CopyText(call.Event, _countof(call.Event), L"OnReceived");
-        CopyText(call.PartnerNumber, _countof(call.PartnerNumber), kCallerOnTheBus);
-        call.SetUniqueCallID(kInjectedCallId, kCallerOnTheBus);
-        product().callId = std::to_wstring(kInjectedCallId);
-        std::wstring xml(kCallXmlCapacity, L'\0');
-        call.ToXml(&xml[0]);
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(product().host, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(xml.c_str()), SMTO_BLOCK, 20000,
-                            &result);
-    }
+    ASSERT_TRUE(PbxRing(kCallerE164));
+    ASSERT_TRUE(WaitSeen(L"Trc", 17, L"Event=Offering;"));
+    for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess", 17))
+        if (wcsstr(c.text, L"Event=Offering;"))
+            product().callId = ValueIn(c.text, L";CallID=");
+    EXPECT_TRUE(SeenText(L"Trc", 17, L"Event=Offering;", std::wstring(L"CallerID=") + kCallerOnTheBus + L";"));
     // The call record on the call-event route.
     EXPECT_TRUE(WaitSeen(L"Trc", 44, L"Event=OnReceived;"));
 }
@@ -489,33 +453,31 @@ TEST_F(EndToEnd, Step3_TheCardShowsTheCallerInItsCorner)
 TEST_F(EndToEnd, Step4_AnswerAndReleaseOnThePbx)
 {
     ASSERT_NE(0u, product().cardShownAt) << "the card was not shown";
-    if (product().telephony) {
-        // Answered and then cleared by another program's call actions, which the PBX carries
-        // out on the ringing call.
-        Tell(3, {{L"Command", L"AnswerCall"}});
-        EXPECT_TRUE(WaitPbx(L"app", L"UserConnect", L"\"call\":" + product().callId));
-        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Connected;"));
-        Tell(3, {{L"Command", L"ClearConnection"}});
-        EXPECT_TRUE(WaitPbx(L"app", L"UserClear", L"\"call\":" + product().callId));
-        EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Idle;"));
+    // Answered and then cleared by another program's call actions, which the PBX carries
+    // out on the ringing call.
+    Tell(3, {{L"Command", L"AnswerCall"}});
+    EXPECT_TRUE(WaitPbx(L"app", L"UserConnect", L"\"call\":" + product().callId));
+    EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Connected;"));
+    Tell(3, {{L"Command", L"ClearConnection"}});
+    EXPECT_TRUE(WaitPbx(L"app", L"UserClear", L"\"call\":" + product().callId));
+    EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Idle;"));
 
-        std::vector<std::wstring> states, events;
-        for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess")) {
-            const wchar_t* event = wcsstr(c.text, L"Event=");
-            if (!event || ValueIn(c.text, L";CallID=") != product().callId)
-                continue;
-            std::wstring value(event + 6, wcscspn(event + 6, L";"));
-            if (c.type == 17)
-                states.push_back(value);
-            else if (c.type == 44)
-                events.push_back(value);
-        }
-        EXPECT_EQ((std::vector<std::wstring>{L"Offering", L"Connected", L"Idle"}), states);
-        EXPECT_EQ((std::vector<std::wstring>{L"OnReceived", L"OnEstablished", L"OnConnectionCleared"}), events);
-        // Released before its time is up: the card is still there.
-        if (GetTickCount() - product().cardShownAt < (kCardSeconds - 2) * 1000) {
-            EXPECT_TRUE(FindPopup(product().process.dwProcessId).visible);
-        }
+    std::vector<std::wstring> states, events;
+    for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess")) {
+        const wchar_t* event = wcsstr(c.text, L"Event=");
+        if (!event || ValueIn(c.text, L";CallID=") != product().callId)
+            continue;
+        std::wstring value(event + 6, wcscspn(event + 6, L";"));
+        if (c.type == 17)
+            states.push_back(value);
+        else if (c.type == 44)
+            events.push_back(value);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Offering", L"Connected", L"Idle"}), states);
+    EXPECT_EQ((std::vector<std::wstring>{L"OnReceived", L"OnEstablished", L"OnConnectionCleared"}), events);
+    // Released before its time is up: the card is still there.
+    if (GetTickCount() - product().cardShownAt < (kCardSeconds - 2) * 1000) {
+        EXPECT_TRUE(FindPopup(product().process.dwProcessId).visible);
     }
     // It goes when its time is up, not before.
     ASSERT_TRUE(WaitSeen(L"Trc", 4, L"PLUGININFOVISETTE.Func.InfoLoopThread.Info.Popup hidden", (kCardSeconds + 10) * 1000));
@@ -527,8 +489,6 @@ TEST_F(EndToEnd, Step4_AnswerAndReleaseOnThePbx)
 //    selected device with the canonical number behind the PBX's international prefix.
 TEST_F(EndToEnd, Step5_MakeCallFromAnotherProgramReachesThePbx)
 {
-    if (!product().telephony)
-        GTEST_SKIP() << "no PluginTelephonyOrkane.DLL in the installed layout";
     Tell(3, {{L"Command", L"MakeCall"}, {L"Partner", kCallerNumber}});
     std::wstring dial = std::wstring(kPbxIntlPrefix) + L"49301234567";
     ASSERT_TRUE(WaitPbx(L"app", L"UserCall", dial));
@@ -572,46 +532,42 @@ TEST_F(EndToEnd, Step6_ProgramEndEndsEverything)
     EXPECT_FALSE(Seen(L"Dir", L"BeforeClose").empty());
     EXPECT_FALSE(Seen(L"Trc", L"BeforeClose").empty());
     EXPECT_TRUE(SeenText(L"Trc", 4, L"Func.DLL_PluginBeforeClose.End;", L"Sender=PLUGININFOVISETTE;"));
-    if (product().telephony) {
-        // The telephony plug-in's closing: the program state "not connected", its settings saved.
-        EXPECT_TRUE(SeenText(L"Trc", 11, L"State=0;", L"Sender=PLUGINTELEPHONYORKANE;"));
-        wchar_t ignore[32] = L"";
-        GetPrivateProfileStringW(L"General", L"IgnoreModule", L"", ignore, _countof(ignore),
-                                 (product().folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI").c_str());
-        EXPECT_STREQ(L"0", ignore);
-    }
+    // The telephony plug-in's closing: the program state "not connected", its settings saved.
+    EXPECT_TRUE(SeenText(L"Trc", 11, L"State=0;", L"Sender=PLUGINTELEPHONYORKANE;"));
+    wchar_t ignore[32] = L"";
+    GetPrivateProfileStringW(L"General", L"IgnoreModule", L"", ignore, _countof(ignore),
+                             (product().folder + L"\\PluginTelephony\\PluginTelephonyOrkane.INI").c_str());
+    EXPECT_STREQ(L"0", ignore);
     wchar_t saved[32] = L"";
     GetPrivateProfileStringW(L"General", L"UsedScreen", L"", saved, _countof(saved),
                              (product().folder + L"\\PluginInfo\\PluginInfoVisette.INI").c_str());
     EXPECT_STREQ(L"0", saved);
     EXPECT_EQ(nullptr, FindPopup(pid).window);
 
-    if (product().telephony) {
-        // Monitoring ended first; then every connection the plug-in opened was closed with
-        // a close frame (the test's own control socket on the user path is still open).
-        std::vector<PbxRecord> records;
-        auto count = [&](const wchar_t* path, const wchar_t* event) {
-            return std::count_if(records.begin(), records.end(),
-                                 [&](const PbxRecord& p) { return p.path == path && p.event == event; });
-        };
-        EXPECT_TRUE(WaitFor(
-            [&] {
-                records = PbxRecords(*product().pbx);
-                return count(L"app", L"closed") == count(L"app", L"open") &&
-                       count(L"user", L"closed") + 1 == count(L"user", L"open");
-            },
-            10000));
-        size_t userEnd = records.size(), lastClosed = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
-            if (records[i].path == L"app" && records[i].mt == L"UserEnd" && userEnd == records.size())
-                userEnd = i;
-            if (records[i].event == L"closed") {
-                lastClosed = i;
-                EXPECT_EQ(1000, records[i].closeCode) << records[i].path;
-            }
+    // Monitoring ended first; then every connection the plug-in opened was closed with
+    // a close frame (the test's own control socket on the user path is still open).
+    std::vector<PbxRecord> records;
+    auto count = [&](const wchar_t* path, const wchar_t* event) {
+        return std::count_if(records.begin(), records.end(),
+                             [&](const PbxRecord& p) { return p.path == path && p.event == event; });
+    };
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            records = PbxRecords(*product().pbx);
+            return count(L"app", L"closed") == count(L"app", L"open") &&
+                   count(L"user", L"closed") + 1 == count(L"user", L"open");
+        },
+        10000));
+    size_t userEnd = records.size(), lastClosed = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].path == L"app" && records[i].mt == L"UserEnd" && userEnd == records.size())
+            userEnd = i;
+        if (records[i].event == L"closed") {
+            lastClosed = i;
+            EXPECT_EQ(1000, records[i].closeCode) << records[i].path;
         }
-        EXPECT_LT(userEnd, lastClosed);
     }
+    EXPECT_LT(userEnd, lastClosed);
 
     // No process of the run is left: neither the host nor anything it started (but Wine's
     // desktop shell, which Wine starts for the first program of a desktop that needs it).
