@@ -196,6 +196,13 @@ std::vector<PbxRecord> PbxRecords(const PbxControl& pbx)
     return records;
 }
 
+// The telephony plug-in's Credential Manager entries for the PBX user.
+void ForgetCredentials()
+{
+    for (const wchar_t* entry : {L"Password", L"Session", L"ExSession"})
+        CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + entry).c_str(), CRED_TYPE_GENERIC, 0);
+}
+
 // The one run of the product that the steps share.
 struct ProductRun {
     std::unique_ptr<PluginCallLog> log;
@@ -315,6 +322,8 @@ void EndToEnd::SetUpTestSuite()
     WritePrivateProfileStringW(L"General", L"BaseURL", r.pbx->BaseUrl().c_str(), phone.c_str());
     WritePrivateProfileStringW(L"General", L"User", kPbxUser, phone.c_str());
     WritePrivateProfileStringW(L"General", L"SelectedDevice", kPbxDevice, phone.c_str());
+    // The password only: a stored session of an earlier run means nothing to this PBX.
+    ForgetCredentials();
     WriteCredential(L"PLUGINTELEPHONYORKANE", kPbxUser, L"Password", kPbxPassword);
     // The directory search knows the caller.
     std::wstring contact = std::wstring(kCallerNumber) + L"|" + kCallerIdentInfo + L"\r\n";
@@ -358,7 +367,7 @@ void EndToEnd::TearDownTestSuite()
         CloseHandle(r.process.hProcess);
         CloseHandle(r.process.hThread);
     }
-    CredDeleteW((std::wstring(L"PLUGINTELEPHONYORKANE") + kPbxUser + L"Password").c_str(), CRED_TYPE_GENERIC, 0);
+    ForgetCredentials();
     SetEnvironmentVariableW(L"QorConfig", nullptr);
     testing_support::RemoveTree(r.folder);
     delete g_run;
