@@ -1,4 +1,5 @@
 // The exports the host binds by name (PluginInfoVisette.def gives the plain names).
+#include "bus/CommonBusTypes.h"
 #include "bus/LogLine.h"
 #include "bus/PluginContract.h"
 #include "foundation/Format.h"
@@ -68,24 +69,26 @@ const wchar_t* DLL_GetPluginName()
     return s_name;
 }
 
+// The module flags: switched off by the user or by QOR_BUSMSG_FORCEIGNORE, which also takes
+// away the user's switch until QOR_BUSMSG_ALLOWDISABLE gives it back.
 DWORD DLL_GetDisableState()
 {
-    return static_cast<DWORD>(g_bIgnoreModule);
+    return static_cast<DWORD>(ModuleGetDisableState());
 }
 
 DWORD DLL_IsUnicode()
 {
-    return 1;
+    return static_cast<DWORD>(ModuleIsUnicode());
 }
 
 DWORD DLL_CanDisable()
 {
-    return 1;
+    return static_cast<DWORD>(ModuleCanDisable());
 }
 
 void WINAPI DLL_SetDisableState(DWORD disabled)
 {
-    g_bIgnoreModule = static_cast<int>(disabled);
+    ModuleSetDisableState(static_cast<int>(disabled));
 }
 
 HWND WINAPI DLL_ShowConfig(HWND parent)

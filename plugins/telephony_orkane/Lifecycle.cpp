@@ -46,7 +46,7 @@ HWND FindHostWindow()
 void StartConnections()
 {
     if (InnovaphoneVarsUser.m_szUser[0] && InnovaphoneVarsUser.m_szPassword[0] && g_szBaseURL[0]) {
-        StartInitThread();
+        StartLoginThread();
         g_bConnectionStarted = TRUE;
     }
 }
@@ -55,8 +55,8 @@ void StopConnections()
 {
     CloseConfirmDialog();
     SendBusState(g_hWndParent, 0);
-    StopInitThread();
-    StopConfirmThread();
+    // The login and confirmation threads stop cooperatively; the connections close after them.
+    StopLoginThreads();
     // Without a websocket each request would only wait out its passes.
     if (InnovaphoneVarsApp.m_hWebSocketHandle)
         MonitorStop();
