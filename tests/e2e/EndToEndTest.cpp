@@ -167,6 +167,7 @@ struct PbxRecord {
     std::wstring path, event, mt;
     bool verified = false;
     int closeCode = 0;  // of a "closed" event: the close frame's code (none: 1006)
+    bool violation = false;  // the request broke the PBX's protocol ("violations")
     std::wstring msg;   // the request, compact ("hw":"phone-1")
 };
 
@@ -185,6 +186,7 @@ std::vector<PbxRecord> PbxRecords(const PbxControl& pbx)
         r.event = text;
         r.verified = json.GetBool(L"verified") != FALSE;
         r.closeCode = json.GetInt(L"code");
+        r.violation = !json.GetArray(L"violations").empty();
         r.msg = json.GetObjectText(L"msg");
         CJsonParserBase msg;
         if (msg.Parse(r.msg.c_str())) {
@@ -577,6 +579,9 @@ TEST_F(EndToEnd, Step6_ProgramEndEndsEverything)
         }
     }
     EXPECT_LT(userEnd, lastClosed);
+    // Nothing the plug-in sent in the whole run broke the PBX's protocol.
+    for (const PbxRecord& p : records)
+        EXPECT_FALSE(p.violation) << std::string(p.msg.begin(), p.msg.end());
 
     // No process of the run is left: neither the host nor anything it started (but Wine's
     // desktop shell, which Wine starts for the first program of a desktop that needs it).
