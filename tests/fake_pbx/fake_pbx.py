@@ -35,7 +35,8 @@ A control message gets no answer of its own (the plug-in takes any message as th
 last request): a test that wants to know when the steps are done ends them with a "send".
 
 Received messages are appended to the --log file as JSON lines, with "path" and, for the
-digest checks, "verified". Exits after --timeout seconds at the latest.
+digest checks, "verified"; the line of a closed connection has the close frame's "code" (1006
+when none came). Exits after --timeout seconds at the latest.
 """
 
 import argparse
@@ -246,7 +247,7 @@ class Pbx:
             self.conns.discard(conn)
             if self.peers.get(kind) is conn:
                 del self.peers[kind]
-        self.log({"path": kind, "event": "closed"})
+        self.log({"path": kind, "event": "closed", "code": ws.close_code})
 
     async def control(self, conn, msg):
         if msg.get("reset"):

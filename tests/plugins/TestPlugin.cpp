@@ -8,6 +8,8 @@
 //   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
 //   crash:                  raises an access violation (the host's crash guard writes a dump)
 //   msgbox:<caption>        shows a message box with that caption and waits for its answer
+// Built with TEST_PLUGIN_DIRECTORY it is also a contact search: a call event of the caller in
+// its directory entry gets that contact as a result record (DirectoryLookup.h).
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
@@ -15,6 +17,9 @@
 #include "foundation/Format.h"
 #include "foundation/TextUtils.h"
 #include "tests/plugins/TestPluginRecord.h"
+#ifdef TEST_PLUGIN_DIRECTORY
+#include "tests/plugins/DirectoryLookup.h"
+#endif
 
 #include <windows.h>
 
@@ -272,6 +277,10 @@ DWORD WINAPI DLL_PluginBusProcess(DWORD type, wchar_t* text)
     Record(L"BusProcess", type, text);
     if (text)
         Act(text);
+#ifdef TEST_PLUGIN_DIRECTORY
+    if (type == QOR_BUSMSG_CALLEVENT && text && AttachDirectoryEntry(text))
+        Record(L"Found", type, text);
+#endif
     return TEST_PLUGIN_ANSWER;
 }
 
