@@ -692,9 +692,23 @@ TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
     g_logStart = 0;
     g_logStart = PbxLog().size();
     testing_support::PluginCallLog log(L"orkanehost");
-    // The host's settings store: the registry under its program name.
-    const wchar_t kHostKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane\\General";
+    // The host's settings store: the registry under its program name. What the test adds there
+    // goes again on every way out: a left-over program key would steer every later host run.
+    struct StoreCleanup {
+        bool existed;
+        ~StoreCleanup()
+        {
+            RegDeleteTreeW(HKEY_CURRENT_USER, existed ? L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane"
+                                                      : L"SOFTWARE\\Orvix\\OrvixTelvane");
+        }
+    };
     HKEY key = nullptr;
+    StoreCleanup cleanup{RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane", 0, KEY_READ, &key) ==
+                         ERROR_SUCCESS};
+    if (key)
+        RegCloseKey(key);
+    key = nullptr;
+    const wchar_t kHostKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane\\General";
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kHostKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                                              nullptr));
     const std::wstring url = L"ws://127.0.0.1:" + Port();
@@ -728,5 +742,4 @@ TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
     }
     EXPECT_EQ(1u, PbxLines({"\"UserEnd\"", "\"verified\": true"}).size());
     EXPECT_EQ(2u, PbxLines({"\"event\": \"closed\""}).size());
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane");
 }
