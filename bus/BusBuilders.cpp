@@ -396,10 +396,8 @@ const wchar_t* FormatBusLog(DWORD level, const wchar_t* format, ...)
 
 HGLOBAL CopyToGlobalBlock(const wchar_t* text)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kGlobalBlockBytes);
-    if (block)
-        CopyText(static_cast<wchar_t*>(block), kBusMsgCapacity, text);
-    return block;
+    // The block every reader accepts; the text is cut to the builders' capacity.
+    return AllocBusBlock(text, kBusMsgCapacity - 1);
 }
 
 DWORD SendBusToModule(HMODULE module, UINT type)

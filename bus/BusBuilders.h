@@ -16,8 +16,6 @@ constexpr size_t kBusMsgSmallCapacity = 2047;
 constexpr size_t kBusMsgLargeCapacity = 65535;
 // The formatted Text of the printf-style log builders.
 constexpr size_t kBusLogTextCapacity = 8192;
-// The block of CopyToGlobalBlock.
-constexpr size_t kGlobalBlockBytes = 32768;
 
 // The value of OrgCmdId in the call-action builders.
 extern DWORD g_dwBusCommandId;

@@ -173,16 +173,22 @@ size_t BusBlockBytes(size_t textLength)
     return n * 2 + 4;
 }
 
+HGLOBAL AllocBusBlock(const wchar_t* text, size_t maxChars)
+{
+    size_t len = text ? BoundedLength(text, maxChars) : 0;
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(len));
+    if (block)
+        CopyText(static_cast<wchar_t*>(block), len + 1, text);
+    return block;
+}
+
 LRESULT SendBusMessage(HWND window, BOOL send, UINT type, const wchar_t* text)
 {
     if (!window || !IsWindow(window))
         return 0;
-    size_t len = text ? wcslen(text) : 0;
-    size_t chars = (len > kBusBlockMinChars ? len : kBusBlockMinChars) + 2;
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(len));
+    HGLOBAL block = AllocBusBlock(text, text ? wcslen(text) : 0);
     if (!block)
         return 0;
-    CopyText(static_cast<wchar_t*>(block), chars, text);
     if (send)
         return SendMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
     if (!PostMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block))) {

@@ -42,8 +42,13 @@ size_t EscapeBusValue(wchar_t* dst, size_t capacity, const wchar_t* text);
 // window, the block cannot be allocated or the post fails.
 LRESULT SendBusMessage(HWND window, BOOL send, UINT type, const wchar_t* text);
 
-// The block size that SendBusMessage allocates for a text of that length, in bytes.
+// The block size for a text of that length, in bytes: max(length, 16,384) + 2 characters.
+// Every writer of a bus block allocates by it and every reader checks it (GetBusBlockText).
 size_t BusBlockBytes(size_t textLength);
+
+// A fresh zeroed fixed block by that rule holding the text cut to at most maxChars
+// characters (a null text gives an empty one); null when the allocation fails.
+HGLOBAL AllocBusBlock(const wchar_t* text, size_t maxChars);
 
 // For a receiver: the text of a block that arrived with 0x47F, 0x479 or 0x485, or null when
 // it is no readable global block of this process of at least the minimum size holding a

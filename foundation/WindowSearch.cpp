@@ -3,6 +3,7 @@
 #include "foundation/Format.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 namespace {
 
@@ -191,4 +192,14 @@ const wchar_t* CollectChildTexts(HWND window)
             break;  // full
     }
     return t_childTexts;
+}
+
+HWND FindOwnHostWindow()
+{
+    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
+        HWND found = FindOwnWindowByUserData(marker);
+        if (found)
+            return found;
+    }
+    return nullptr;
 }

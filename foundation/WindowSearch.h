@@ -17,6 +17,8 @@ HWND FindProcessWindowByUserData(HWND start, DWORD marker, DWORD processId);
 // The marked window of the current process among all windows; windows of other processes
 // that carry the same marker (a second instance starting up) are skipped.
 HWND FindOwnWindowByUserData(DWORD marker);
+// The host window of the current process: the first of the three markers that is found.
+HWND FindOwnHostWindow();
 HWND FindWindowById(HWND start, int controlId);
 // Class name equal over at most 127 characters, case-sensitive.
 HWND FindWindowByClass(HWND start, const wchar_t* className);

@@ -13,6 +13,13 @@
 #include <cstdlib>
 #include <cwchar>
 
+namespace {
+
+// Call-event routes that may run one inside the other's pump.
+constexpr int kMaxCallEventNesting = 4;
+
+}  // namespace
+
 CBusRouter::CBusRouter()
     : CBusRouter(g_PluginDebug, g_PluginExtra, g_PluginInfo, g_PluginSave, g_PluginSearch, g_PluginTelephony)
 {
@@ -46,12 +53,28 @@ DWORD CBusRouter::DeliverSlot(CPluginBase& category, int slot, UINT type, wchar_
     return result;
 }
 
-DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
+bool CBusRouter::TakeForeign(HGLOBAL block)
 {
     auto foreign = std::find(m_foreign.begin(), m_foreign.end(), block);
-    bool isForeign = foreign != m_foreign.end();
-    if (isForeign)
-        m_foreign.erase(foreign);
+    if (foreign == m_foreign.end())
+        return false;
+    m_foreign.erase(foreign);
+    return true;
+}
+
+void CBusRouter::ReleaseBlock(HGLOBAL block)
+{
+    bool isForeign = TakeForeign(block);
+    const wchar_t* text = GetBusBlockText(block);
+    if (!text)
+        return;
+    FreeMemBlock(block, text, isForeign);
+    GlobalFree(block);
+}
+
+DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
+{
+    bool isForeign = TakeForeign(block);
     wchar_t* text = const_cast<wchar_t*>(GetBusBlockText(block));
     if (!text) {
         LogLine(0, L"Func.DistributeBusMessage.Error.Type %u: no readable message block 0x%08X", type,
@@ -63,6 +86,7 @@ DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
     if (!Deliver(m_extra, type, text))
         result = 0;
     if (type == QOR_BUSMSG_CALLEVENT) {
+        ++m_callEventDepth;
         Deliver(m_info, type, text);
         // Each enabled Search plug-in, the Info category after it, the thread's messages in
         // between so that each result shows at once. Slots are read afresh at every step: a
@@ -76,8 +100,14 @@ DWORD CBusRouter::DistributeBusMessage(UINT type, HGLOBAL block)
             DeliverSlot(m_search, slot, type, text);
             Deliver(m_info, type, text);
             Sleep(0);
-            PumpMessages();
+            // Each call event handled in the pump pumps again, one level deeper. Past a few
+            // levels the messages wait for the pump further out: a queue full of call events
+            // (other programs can put any number there) must not nest without end, until the
+            // thread can take no message at all (the program end among them).
+            if (m_callEventDepth <= kMaxCallEventNesting)
+                PumpMessages();
         }
+        --m_callEventDepth;
     } else {
         Deliver(m_info, type, text);
         Deliver(m_search, type, text);
@@ -112,11 +142,9 @@ void CBusRouter::FreeMemBlock(HGLOBAL block, const wchar_t* text, bool foreign)
 
 HGLOBAL CBusRouter::MakeForeignBlock(const wchar_t* text)
 {
-    size_t len = BoundedLength(text, kBusValueMax + 1);
-    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(len));
+    HGLOBAL block = AllocBusBlock(text, kBusValueMax + 1);
     if (!block)
         return nullptr;
-    CopyText(static_cast<wchar_t*>(block), BusBlockBytes(len) / sizeof(wchar_t) - 1, text);
     m_foreign.push_back(block);
     return block;
 }

@@ -27,6 +27,11 @@ public:
     // readable bus block is logged and dropped (result 0).
     DWORD DistributeBusMessage(UINT type, HGLOBAL block);
 
+    // Frees a message block that the host handled itself (its host-only types) as delivery
+    // does: the block named by its MemBlock value too, when the message was made in this
+    // process. A block that is no readable bus block is left alone.
+    void ReleaseBlock(HGLOBAL block);
+
     // A bus command by its exact name (CMD at most 126 characters, Arg at most 254).
     void ExecuteBusCommand(const wchar_t* command, const wchar_t* argument);
 
@@ -49,6 +54,7 @@ private:
     DWORD Deliver(CPluginBase& category, UINT type, wchar_t* text);
     DWORD DeliverSlot(CPluginBase& category, int slot, UINT type, wchar_t* text);
     void FreeMemBlock(HGLOBAL block, const wchar_t* text, bool foreign);
+    bool TakeForeign(HGLOBAL block);
 
     CPluginBase& m_debug;
     CPluginBase& m_extra;
@@ -57,6 +63,7 @@ private:
     CPluginBase& m_search;
     CPluginBase& m_telephony;
     int m_depth = 0;
+    int m_callEventDepth = 0;
     std::vector<Command> m_deferred;
     std::vector<HGLOBAL> m_foreign;
 };

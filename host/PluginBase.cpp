@@ -16,7 +16,8 @@ const wchar_t kDefaultLoadSortRule[] = L"103;313;315;207;211;615;602;618;616;606
 namespace {
 
 constexpr DWORD kLevel = 3;
-wchar_t g_szLoadSortRule[512] = L"";
+// As long as its setting: 1,023 characters.
+wchar_t g_szLoadSortRule[1024] = L"";
 
 bool EndsWithNoCase(const wchar_t* text, const wchar_t* suffix)
 {
@@ -344,7 +345,7 @@ void CPluginBase::SortModules()
 {
     // The place of ";<id>;" in ";<rule>": anchored at the separators, so that "3;" does not
     // match inside "103;". An ID the rule does not name sorts before every named one.
-    wchar_t rule[600];
+    wchar_t rule[_countof(g_szLoadSortRule) + 1];
     FormatW(rule, _countof(rule), L";%s", GetLoadSortRule());
     struct Entry {
         long place;

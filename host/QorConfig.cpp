@@ -45,6 +45,7 @@ HWND s_dialog = nullptr;
 HWND s_tree = nullptr;
 HMODULE s_selected = nullptr;
 BOOL s_pending = FALSE;
+BOOL s_asking = FALSE;
 HTREEITEM s_itemModuleInfo = nullptr;
 HTREEITEM s_itemCategory[6] = {};
 
@@ -265,12 +266,23 @@ int AskPendingChange(HWND dialog)
 {
     if (!s_pending)
         return IDNO;
+    // Asked once at a time: every close request that arrives while the question is open
+    // (other programs can send any number) would otherwise open one more question inside
+    // it, each a modal loop deeper, until the thread can take no message at all. Such a
+    // request keeps the dialog open; the question on the screen decides.
+    if (s_asking)
+        return IDCANCEL;
+    s_asking = TRUE;
     wchar_t caption[128];
     CopyText(caption, _countof(caption), qorconfig::Text(1030, L"Apply changes"));
     wchar_t text[512];
     CopyText(text, _countof(text),
              qorconfig::Text(1031, L"The program settings has been changed. Do you want to apply the changes?"));
     int answer = g_pfnMessageBoxW(dialog, text, caption, MB_YESNOCANCEL | MB_ICONWARNING | MB_TOPMOST);
+    s_asking = FALSE;
+    // The dialog may have gone while the question was open (the program end releases it).
+    if (!s_dialog)
+        return IDCANCEL;
     if (answer == IDYES)
         ApplyConfig(dialog);
     return answer == IDYES || answer == IDNO ? answer : IDCANCEL;
@@ -501,6 +513,17 @@ void CloseConfigBeforeUnload()
     // No question: the plug-ins behind the pending change are about to go.
     s_pending = FALSE;
     DestroyConfig(s_dialog);
+}
+
+void ReleaseConfigForEnd()
+{
+    if (!s_dialog)
+        return;
+    LogLine(3, L"Func.ReleaseConfigForEnd.Info.the program ends");
+    s_pending = FALSE;
+    StorePosition(s_dialog);
+    CloseSettingsPage();
+    SetSharedPageId(0);
 }
 
 void SetConfigChangePending()

@@ -70,6 +70,12 @@ void CloseConfig();
 // Closes the dialog without asking about pending changes: call before any plug-in is
 // unloaded, since the open page's code and the module handles in tree and list would dangle.
 void CloseConfigBeforeUnload();
+// The program ends at once: closes the page and keeps the dialog's position, without the
+// pending-change question (an end must not wait on an answer; an unapplied change is
+// dropped). The frame is left to the end of the process that follows: destroying a shown
+// top-level window can hold the GUI thread on the window system (Wine without a window
+// manager waits two seconds for it).
+void ReleaseConfigForEnd();
 void UpdateConfigButtons();
 // Handles WM_QOR_CONFIGCHANGED at the host window: a change is pending.
 void SetConfigChangePending();

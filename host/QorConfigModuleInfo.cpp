@@ -12,6 +12,9 @@
 
 #include <commctrl.h>
 
+#include <utility>
+#include <vector>
+
 namespace qorconfig {
 HWND g_hWndList = nullptr;
 }
@@ -205,9 +208,27 @@ void FillModuleList()
     HWND list = qorconfig::g_hWndList;
     if (!list)
         return;
+    // The user's on/off choices not applied yet outlive the refresh wherever the plug-in can
+    // still be switched; where it no longer can (forced off), its own state shows.
+    std::vector<std::pair<HMODULE, int>> chosen;
+    for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
+        HMODULE module = reinterpret_cast<HMODULE>(GetListViewItemData(list, row));
+        int image = GetListViewItemImage(list, row, 0);
+        if (module && (image == kImageOn || image == kImageOff))
+            chosen.emplace_back(module, image);
+    }
     g_PluginSearch.UpdateCanDisable();
     ListView_DeleteAllItems(list);
     FillModuleList(list);
+    for (int row = 0, count = ListView_GetItemCount(list); row < count; ++row) {
+        HMODULE module = reinterpret_cast<HMODULE>(GetListViewItemData(list, row));
+        int image = GetListViewItemImage(list, row, 0);
+        if (!module || (image != kImageOn && image != kImageOff))
+            continue;
+        for (const auto& c : chosen)
+            if (c.first == module && c.second != image)
+                SetListViewItemImage(list, row, 0, c.second);
+    }
 }
 
 void AppendProgramFileToList(HWND list, const wchar_t* fileName)

@@ -79,6 +79,16 @@ void CTrayIcon::Show(BOOL show)
     m_bShown = show ? TRUE : FALSE;
 }
 
+BOOL CTrayIcon::TakeForRemoval(NOTIFYICONDATAW* nid)
+{
+    BOOL shown = m_bEnabled && m_bShown;
+    if (nid)
+        *nid = m_nid;
+    m_bShown = FALSE;
+    m_bEnabled = FALSE;
+    return shown;
+}
+
 BOOL CTrayIcon::Update()
 {
     if (!m_bEnabled)

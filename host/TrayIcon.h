@@ -29,6 +29,10 @@ public:
     // -1 when the shell cannot tell (it has no way to locate icons).
     LONG GetIconRect();
     HICON GetCurrentIcon() const { return m_nid.hIcon; }
+    // Hands the icon over for its removal elsewhere (another thread): copies its data, and
+    // from now on it counts as switched off and not shown, so nothing here adds it again.
+    // FALSE when it was not in the notification area (nothing to remove).
+    BOOL TakeForRemoval(NOTIFYICONDATAW* nid);
 
 protected:
     BOOL m_bEnabled;

@@ -245,12 +245,15 @@ TEST(BuildersWithoutWindow, CopyToGlobalBlockAndFormatBusLog)
     std::wstring big(20000, L'b');
     HGLOBAL block = CopyToGlobalBlock(big.c_str());
     ASSERT_NE(nullptr, block);
-    EXPECT_EQ(kGlobalBlockBytes, GlobalSize(block));
+    // A block by the one rule, which every reader of a bus block accepts.
+    EXPECT_EQ(BusBlockBytes(0), GlobalSize(block));
+    EXPECT_EQ(block, static_cast<const void*>(GetBusBlockText(block)));
     EXPECT_EQ(kBusMsgCapacity - 1, wcslen(static_cast<const wchar_t*>(block)));
     GlobalFree(block);
     block = CopyToGlobalBlock(nullptr);
     ASSERT_NE(nullptr, block);
     EXPECT_STREQ(L"", static_cast<const wchar_t*>(block));
+    EXPECT_NE(nullptr, GetBusBlockText(block));
     GlobalFree(block);
 
     EXPECT_STREQ(L"level 3: <x>", FormatBusLog(3, L"level %u: %s", 3u, L"<x>"));

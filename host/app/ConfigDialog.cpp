@@ -16,6 +16,7 @@ namespace {
 const bool s_hostInfoSet = [] {
     ConfigHostInfo info = {};
     info.helpFile = g_szHelpFile;
+    info.helpLink = g_szHelpLink;
     info.fontName = g_szUsedFont;
     info.schemeIndex = &g_dwSchemeIndex;
     info.resources = &g_ResourceAccess;

@@ -21,6 +21,7 @@ constexpr UINT_PTR TIMER_WAKEUP = 2;
 
 extern HINSTANCE g_hInstance;
 extern wchar_t g_szHelpFile[512];
+extern wchar_t g_szHelpLink[512];
 extern volatile DWORD g_bServiceMode;
 extern volatile DWORD g_bServiceRunning;
 extern DWORD g_bWakeUpPending;

@@ -33,6 +33,9 @@ public:
 
 HINSTANCE g_hInstance = nullptr;
 wchar_t g_szHelpFile[512] = L"QUORLAN.CHM";
+// The maker's online help: what the help command opens when no help file lies beside the
+// program.
+wchar_t g_szHelpLink[512] = L"https://www.orvix.example/help/";
 volatile DWORD g_bServiceMode = 0;
 volatile DWORD g_bServiceRunning = 0;
 DWORD g_bWakeUpPending = 0;

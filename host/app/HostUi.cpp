@@ -12,12 +12,15 @@
 #include "foundation/SharedMem.h"
 #include "foundation/VersionTool.h"
 #include "foundation/WindowTools.h"
+#include "host/HostSeams.h"
 #include "host/InfoIcon.h"
+#include "host/QorConfig.h"
 #include "host/SharedMemName.h"
 #include "host/TrayCheck.h"
 #include "host/app/ConfigDialog.h"
 #include "host/app/HostGlobals.h"
 #include "host/app/ServiceMode.h"
+#include "host/app/ServiceWindow.h"
 #include "resources/host/HostResource.h"
 
 #include <objbase.h>
@@ -55,18 +58,20 @@ void OpenLink()
         delete[] url;
 }
 
-BOOL PointOnLink(HWND dialog, LPARAM lParam)
+// The link shows whether the mouse is over it.
+void SetOverLink(BOOL over)
 {
-    POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    RECT rc;
-    GetWindowRect(g_hAboutLink, &rc);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rc), 2);
-    return PtInRect(&rc, pt);
+    if (over == g_bOverLink)
+        return;
+    g_bOverLink = over;
+    InvalidateRect(g_hAboutLink, nullptr, TRUE);
 }
 
+// The link label is a notifying static: it takes the mouse itself and reports a click
+// (button down and up on it) as STN_CLICKED; the dialog learns where the mouse is from
+// WM_SETCURSOR, which names the window under it.
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static BOOL linkPressed = FALSE;
     switch (message) {
     case WM_INITDIALOG: {
         g_hAbout = dialog;
@@ -95,33 +100,26 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         SetTextColor(dc, link ? (g_bOverLink ? RGB(0xC0, 0x00, 0xC0) : RGB(0x00, 0x00, 0xC0)) : RGB(0, 0, 0));
         return reinterpret_cast<INT_PTR>(g_hFaceBrush);
     }
-    case WM_MOUSEMOVE: {
-        BOOL over = PointOnLink(dialog, lParam);
-        if (over != g_bOverLink) {
-            g_bOverLink = over;
-            InvalidateRect(g_hAboutLink, nullptr, TRUE);
-        }
-        break;
-    }
     case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == g_hAboutLink) {
+        SetOverLink(reinterpret_cast<HWND>(wParam) == g_hAboutLink);
+        if (g_bOverLink) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
         break;
-    case WM_LBUTTONDOWN:
-        linkPressed = PointOnLink(dialog, lParam);
-        break;
-    case WM_LBUTTONUP:
-        if (linkPressed && PointOnLink(dialog, lParam))
-            OpenLink();
-        linkPressed = FALSE;
+    case WM_MOUSEMOVE:
+        // Over the dialog itself, so no longer over the link.
+        SetOverLink(FALSE);
         break;
     case WM_HELP:
         ShowHelp(1, 0);
         return TRUE;
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_ABOUT_LINK && HIWORD(wParam) == STN_CLICKED) {
+            OpenLink();
+            return TRUE;
+        }
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
@@ -130,6 +128,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DESTROY:
         g_hAbout = nullptr;
         g_hAboutLink = nullptr;
+        g_bOverLink = FALSE;
         break;
     default:
         break;
@@ -161,15 +160,56 @@ void CloseAbout()
 
 void RequestProgramEnd(BOOL switchIconOff)
 {
-    CloseConfig();
-    CloseAbout();
-    g_InfoIcon.Show(FALSE);
-    if (switchIconOff)
-        g_InfoIcon.SetEnabled(FALSE);
-    if (g_bServiceRunning)
+    // Nothing on the way may wait for the user: no pending-change question, and the end
+    // question or a plug-in's message box, if open, simply ends with the process.
+    if (g_bServiceRunning) {
+        CloseConfigBeforeUnload();
+        CloseAbout();
+        g_InfoIcon.Show(FALSE);
+        if (switchIconOff)
+            g_InfoIcon.SetEnabled(FALSE);
         ControlHostService(SERVICE_CONTROL_STOP);
-    else
-        PostMessageW(g_hWndParent, WM_DESTROY, 0, 0);
+        return;
+    }
+    // The settings dialog keeps no unapplied change; it and an open about box go with the
+    // process, which ends at once: hiding a shown top-level window can hold the GUI thread
+    // on the window system (Wine without a window manager waits two seconds for each).
+    ReleaseConfigForEnd();
+    // Ended here, not by a posted WM_DESTROY: that would wait behind every message already
+    // queued (a flood of them takes as long as it takes).
+    EndHostProcess();
+}
+
+namespace {
+
+NOTIFYICONDATAW g_removedIcon;
+
+DWORD WINAPI RemoveTrayIconThread(void*)
+{
+    g_pfnShell_NotifyIconW(NIM_DELETE, &g_removedIcon);
+    return 0;
+}
+
+}  // namespace
+
+HANDLE StartTrayIconRemoval()
+{
+    if (!g_InfoIcon.TakeForRemoval(&g_removedIcon))
+        return nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, RemoveTrayIconThread, nullptr, 0, nullptr);
+    if (!thread)
+        g_pfnShell_NotifyIconW(NIM_DELETE, &g_removedIcon);
+    return thread;
+}
+
+void FinishTrayIconRemoval(HANDLE thread, DWORD milliseconds)
+{
+    if (!thread)
+        return;
+    if (WaitForSingleObject(thread, milliseconds) != WAIT_OBJECT_0)
+        LogLine(0, L"Func.FinishTrayIconRemoval.Warning.The shell has not answered within %u ms",
+                static_cast<unsigned>(milliseconds));
+    CloseHandle(thread);
 }
 
 void CheckTrayIcon()

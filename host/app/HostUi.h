@@ -11,9 +11,15 @@ constexpr UINT WM_HOST_TRAYCHECK = WM_APP + 1;
 void BuildTrayMenu();
 void ShowAbout();
 void CloseAbout();
-// The end of the program once decided: settings and about box closed, tray icon off, then the
-// service stopped or the host window destroyed.
+// The end of the program once decided, from whatever state the host is in: settings and
+// about box closed without a question, then the service stopped (tray icon removed) or the
+// host ended at once (EndHostProcess).
 void RequestProgramEnd(BOOL switchIconOff);
+// Removes the tray icon on a thread of its own, so that a shell that takes its time over it
+// (or hangs) cannot hold the end; null when there is no icon to remove.
+HANDLE StartTrayIconRemoval();
+// Waits for that removal at most so long, then lets the thread be.
+void FinishTrayIconRemoval(HANDLE thread, DWORD milliseconds);
 void CheckTrayIcon();
 
 void CreateSharedMemory();

@@ -31,6 +31,11 @@ namespace {
 
 std::vector<HostMainThreadFunc> g_mainThreadFuncs;
 bool g_bPluginsClosed = false;
+// Set once the end has begun: from then on the host takes no more work.
+bool g_bEnding = false;
+// How long the end waits for the shell's removal of the tray icon once the plug-ins are
+// closed (which takes half a second already); a healthy shell is done long before.
+constexpr DWORD kTrayRemovalWait = 100;
 
 // The value of keyword, cut to at most maxChars characters.
 void ReadValue(wchar_t* dst, size_t maxChars, const wchar_t* text, const wchar_t* keyword)
@@ -145,7 +150,8 @@ LRESULT OnBusMessage(UINT type, HGLOBAL block)
     }
     if (IsHostOnlyType(type)) {
         HandleHostOnlyType(type, text);
-        GlobalFree(block);
+        // Freed as the router frees a delivered message: the MemBlock block too.
+        g_BusRouter.ReleaseBlock(block);
         return 0;
     }
     switch (type) {
@@ -186,15 +192,15 @@ LRESULT OnSetText(WPARAM wParam, const wchar_t* text)
     if (!text || text[0] != L'<')
         return 0;
     UINT type = static_cast<UINT>(ReadNumber(text, L"Type"));
-    HGLOBAL block = nullptr;
-    if (IsHostOnlyType(type)) {
-        size_t length = BoundedLength(text, kBusValueMax + 1);
-        block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, BusBlockBytes(length));
+    // The router never honours a MemBlock value of such a text.
+    HGLOBAL block = g_BusRouter.MakeForeignBlock(text);
+    if (type == QOR_BUSMSG_PROGRAMEND) {
+        // Handled now even when posting was asked for: queued, the end would wait behind
+        // everything other programs have put on the host before it. The process ends in it.
+        WritePrgMsg(text);
         if (block)
-            CopyText(static_cast<wchar_t*>(block), BusBlockBytes(length) / sizeof(wchar_t) - 1, text);
-    } else {
-        // The router never honours a MemBlock value of such a text.
-        block = g_BusRouter.MakeForeignBlock(text);
+            SendMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
+        return 0;
     }
     if (block) {
         if (wParam)
@@ -244,6 +250,44 @@ void OnTimer(WPARAM id)
             g_bWakeUpPending = 0;
             LogLine(4, L"Event.TIMER_WAKEUP.End");
         }
+    }
+}
+
+// The plug-ins' closing pumps the thread's messages, and what waits in the queue may be
+// anything other programs put there. While the host ends it takes no more work: no dialog,
+// no menu, no command, no plug-in load. Log lines still reach the trace plug-ins, and the
+// last error still goes to the status report; every other bus block is freed unread.
+LRESULT WhileEnding(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_QOR_BUSMESSAGE: {
+        auto block = reinterpret_cast<HGLOBAL>(lParam);
+        if (g_pServiceWindow && (wParam == QOR_BUSMSG_LOG || wParam == QOR_BUSMSG_LASTERROR))
+            return OnBusMessage(static_cast<UINT>(wParam), block);
+        g_BusRouter.ReleaseBlock(block);
+        return 0;
+    }
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_SETTEXT:
+    case WM_COMMAND:
+    case WM_TIMER:
+    case WM_QOR_TRAYNOTIFY:
+    case WM_QOR_SERVICECONTROL:
+    case WM_QOR_CONFIGCHANGED:
+    case WM_QOR_MODULESCHANGED:
+    case WM_QOR_RUNINMAINTHREAD:
+    case WM_QOR_SCHEMECHANGED:
+    case WM_HOST_TRAYCHECK:
+        return 0;
+    case WM_QOR_LOGLINE: {
+        const wchar_t* text = GetBusBlockText(reinterpret_cast<HGLOBAL>(lParam));
+        if (text)
+            SendBusLog(window, static_cast<DWORD>(wParam), text);
+        return 0;
+    }
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -302,13 +346,23 @@ void PublishMainWindow()
 
 void EndHostProcess()
 {
+    // Once: a message handled while the plug-ins close (another end request, WM_CLOSE) leaves
+    // the end to the call already under way.
+    if (g_bEnding)
+        return;
+    g_bEnding = true;
     LogLine(4, L"Event.WM_DESTROY.Begin");
     LogLine(4, L"Event.WM_DESTROY.End");
+    // A sender from another thread or program is answered now: the process ends in here.
+    if (InSendMessage())
+        ReplyMessage(0);
+    // The monitor would put the icon back; its wait ends at once.
+    StopMonitorThread();
+    // The shell removes the icon while the plug-ins close; it gets a little longer, not more.
+    HANDLE iconRemoval = StartTrayIconRemoval();
     SaveMainConfig();
     UnloadAllPlugins();
-    g_InfoIcon.Show(FALSE);
-    g_InfoIcon.SetEnabled(FALSE);
-    StopMonitorThread();
+    FinishTrayIconRemoval(iconRemoval, kTrayRemovalWait);
     // The process ends here, so the tail of the entry never runs: the end state goes out now.
     CServiceWindow::WriteProgramStatus(L"ENDED");
     g_pSharedMemView[2] = 0;
@@ -324,6 +378,8 @@ void EndHostProcess()
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (g_bEnding)
+        return WhileEnding(window, message, wParam, lParam);
     switch (message) {
     case WM_DESTROY:
         EndHostProcess();
@@ -373,8 +429,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_QOR_BUSMESSAGE:
         if (!g_pServiceWindow) {
             // Before the start-up or after the end: nothing to hand it to.
-            if (GetBusBlockText(reinterpret_cast<HGLOBAL>(lParam)))
-                GlobalFree(reinterpret_cast<HGLOBAL>(lParam));
+            g_BusRouter.ReleaseBlock(reinterpret_cast<HGLOBAL>(lParam));
             return 0;
         }
         return OnBusMessage(static_cast<UINT>(wParam), reinterpret_cast<HGLOBAL>(lParam));

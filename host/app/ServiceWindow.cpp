@@ -136,7 +136,7 @@ void WriteStartupReport(const CVersionTool& version)
     LogLine(0, L"Func.CServiceWindow.Info.WinDir %d Bytes %s", static_cast<int>(length), text);
     GetSystemDirectoryW(text, _countof(text));
     LogLine(0, L"Func.CServiceWindow.Info.SysDir %s", text);
-    LogLine(0, L"Func.CServiceWindow.Var.g_szHelpLink %s", g_szHelpFile);
+    LogLine(0, L"Func.CServiceWindow.Var.g_szHelpLink %s", g_szHelpLink);
     SYSTEM_INFO si = {};
     GetSystemInfo(&si);
     FormatW(text, _countof(text),

@@ -14,6 +14,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -188,10 +189,19 @@ TEST(HostProgram, StartUpAndEndOrder)
     EXPECT_LT(Position(afterLoad, L"V.AfterLoad"), Position(afterLoad, L"I.AfterLoad"));
     EXPECT_LT(Position(afterLoad, L"I.AfterLoad"), Position(afterLoad, L"E.AfterLoad"));
     EXPECT_LT(Position(afterLoad, L"E.AfterLoad"), Position(afterLoad, L"T.AfterLoad"));
-    // The start-up report reaches the trace plug-in as log messages, in its order.
+    // The start-up report reaches the trace plug-in as log messages, in its order. Its last
+    // line is posted after the status "OK" that WaitWindow saw: it may still be on its way.
     EXPECT_TRUE(WaitForCall(log, L"D", L"BusProcess", 4));
     const wchar_t* kBitnessLine = sizeof(void*) == 8 ? L"Func.CServiceWindow.Info.ProgramBitness:64;"
                                                      : L"Func.CServiceWindow.Info.ProgramBitness:32;";
+    for (int i = 0; i < 100; ++i) {
+        bool last = false;
+        for (const TestPluginCall& c : log.Calls())
+            last = last || (wcscmp(c.tag, L"D") == 0 && c.type == 4 && wcsstr(c.text, L"Func.CServiceWindow.End;"));
+        if (last)
+            break;
+        Sleep(100);
+    }
     std::vector<std::wstring> report;
     for (const TestPluginCall& c : log.Calls()) {
         if (wcscmp(c.tag, L"D") != 0 || c.type != 4)
@@ -205,6 +215,12 @@ TEST(HostProgram, StartUpAndEndOrder)
     const std::vector<std::wstring> expectedReport = {
         L"Func.CServiceWindow.Begin;", kBitnessLine, L"Func.CServiceWindow.End;"};
     EXPECT_EQ(expectedReport, report);
+    // The help link line names the link, a web address (not the help file).
+    bool helpLink = false;
+    for (const TestPluginCall& c : log.Calls())
+        helpLink = helpLink || (wcscmp(c.tag, L"D") == 0 && c.type == 4 &&
+                                wcsstr(c.text, L"Func.CServiceWindow.Var.g_szHelpLink https://"));
+    EXPECT_TRUE(helpLink);
 
     EndHost(host, window, first);
     std::vector<std::wstring> closing = log.Sequence({L"BeforeClose"});
@@ -506,3 +522,230 @@ TEST(HostProgram, CrashingPluginWritesDump)
 }
 
 }  // namespace
+
+namespace {
+
+// The program-end message must end the host well within this, whatever is open.
+constexpr DWORD kEndBound = 3000;
+
+// Sends the program-end message as another program does (posting asked for) and tells
+// whether the host process was gone within the bound, counted from the send.
+bool EndsWithinBound(HostProgram& host, HWND window, size_t index)
+{
+    DWORD start = GetTickCount();
+    DWORD_PTR result = 0;
+    const std::wstring end = BusText(10, {});
+    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(end.c_str()), SMTO_BLOCK, kEndBound, &result);
+    DWORD spent = GetTickCount() - start;
+    DWORD code = host.WaitExit(index, spent < kEndBound ? kEndBound - spent : 0);
+    return code == 0;
+}
+
+// Another program's flood: bus texts of many kinds (among them the settings dialog, its
+// closing and bus commands), posts of the host's own window messages with foreign values.
+void Flood(HWND window, int count)
+{
+    const std::vector<std::wstring> texts = {
+        BusText(9, {{L"Module", L"0"}}),
+        BusText(36, {}),
+        BusText(17, {{L"Partner", L"<&>"}, {L"MemBlock", L"4096"}}),
+        BusText(8, {{L"CMD", L"NOSUCHCOMMAND"}, {L"Arg", L"x"}}),
+        BusText(12, {{L"ID", L"40001"}, {L"Text", L"flood"}}),
+        BusText(26, {{L"Level", L"0"}}),
+        BusText(11, {{L"State", L"77"}}),
+        BusText(9, {{L"Module", L"507"}}),
+        L"no bus text",
+    };
+    for (int i = 0; i < count; ++i) {
+        const std::wstring& text = texts[i % texts.size()];
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 2000, &result);
+        switch (i % 4) {
+        case 0: PostMessageW(window, 0x480, 0, 0); break;           // a settings page changed
+        case 1: PostMessageW(window, 0x47F, 17, 0x12345678); break;  // a pointer of ours
+        case 2: PostMessageW(window, 0x485, 0, 0x7FFE0000); break;
+        default: PostMessageW(window, 0x483, 0, 0); break;          // the module list changed
+        }
+    }
+}
+
+}  // namespace
+
+// The program-end message (Type 10 by WM_SETTEXT) ends the host from every state, and soon:
+// with a settings page change pending, over a modal box of the host or of a plug-in, and
+// behind a flood of other programs' messages.
+TEST(HostProgram, ProgramEndEndsTheHostFromEveryState)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* tree;
+        std::function<void(HWND)> enter;
+        const wchar_t* dialog;  // the window that shows the state has come, if any
+    } cases[] = {
+        {"no plug-ins, nothing open", L"empty", [](HWND) {}, nullptr},
+        {"settings dialog by Type 9, a change pending", L"config",
+         [](HWND w) {
+             SetText(w, BusText(9, {{L"Module", L"0"}}), 0);
+             PostMessageW(w, 0x480, 0, 0);
+         },
+         L"Orvix Telvane - Settings"},
+        {"settings dialog from the tray, a change pending", L"empty",
+         [](HWND w) {
+             PostMessageW(w, 0x469, 2311, WM_LBUTTONDBLCLK);
+             PostMessageW(w, 0x480, 0, 0);
+         },
+         L"Orvix Telvane - Settings"},
+        {"about box", L"empty", [](HWND w) { PostMessageW(w, WM_COMMAND, 32780, 0); }, L"Program information"},
+        {"end question", L"empty", [](HWND w) { PostMessageW(w, WM_COMMAND, 11007, 0); }, L"Program end"},
+        {"a plug-in's message box", L"main",
+         [](HWND w) { SetText(w, BusText(17, {{L"TestAction", L"S0:msgbox:Plug-in question"}}), 0); },
+         L"Plug-in question"},
+        {"after a flood of other programs' messages", L"config", [](HWND w) { Flood(w, 1000); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        PluginCallLog log(L"hostend");
+        HostProgram host(c.tree);
+        size_t first = host.Start();
+        HWND window = host.WaitWindow(first);
+        ASSERT_NE(nullptr, window) << c.name;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        c.enter(window);
+        if (c.dialog) {
+            ASSERT_FALSE(WaitDialogs(pid, c.dialog).empty()) << c.name;
+        }
+        Sleep(200);
+        EXPECT_TRUE(EndsWithinBound(host, window, first)) << c.name;
+        EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status")) << c.name;
+    }
+}
+
+namespace {
+
+// For the life of the object the system's https handler is a command of the test's choice;
+// the one before comes back afterwards.
+class HttpsHandler {
+public:
+    explicit HttpsHandler(const std::wstring& command)
+    {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        DWORD bytes = sizeof(m_old) - sizeof(wchar_t);
+        DWORD type = 0;
+        m_hadOld = RegQueryValueExW(m_key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(m_old), &bytes) ==
+                   ERROR_SUCCESS;
+        m_ok = RegSetValueExW(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                              static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    ~HttpsHandler()
+    {
+        if (!m_key)
+            return;
+        if (m_hadOld)
+            RegSetValueExW(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_old),
+                           static_cast<DWORD>((wcslen(m_old) + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(m_key, nullptr);
+        RegCloseKey(m_key);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    static constexpr const wchar_t* kKey = L"SOFTWARE\\Classes\\https\\shell\\open\\command";
+    HKEY m_key = nullptr;
+    wchar_t m_old[1024] = L"";
+    bool m_hadOld = false;
+    bool m_ok = false;
+};
+
+// Points the https handler at a command that writes the address it is given into a file of a
+// temporary folder; Opened() waits for that line.
+class OpenedAddress {
+public:
+    explicit OpenedAddress(const wchar_t* name)
+        : m_folder(testing_support::MakeTempFolder(name)), m_file(m_folder + L"opened.txt"),
+          m_handler(L"\"" + SystemFolder() + L"\\cmd.exe\" /c echo %1> \"" + m_file + L"\"")
+    {
+    }
+    ~OpenedAddress() { testing_support::RemoveTree(m_folder); }
+    bool ok() const { return m_handler.ok(); }
+    std::string Opened() const
+    {
+        std::string text;
+        for (int i = 0; i < 100 && text.find('\n') == std::string::npos; ++i) {
+            Sleep(100);
+            std::vector<BYTE> bytes = testing_support::ReadFileBytes(m_file);
+            text.assign(bytes.begin(), bytes.end());
+        }
+        return text;
+    }
+
+private:
+    static std::wstring SystemFolder()
+    {
+        wchar_t system[MAX_PATH] = L"";
+        GetSystemDirectoryW(system, _countof(system));
+        return system;
+    }
+    std::wstring m_folder;
+    std::wstring m_file;
+    HttpsHandler m_handler;
+};
+
+}  // namespace
+
+// A click on the about box's link (the mouse's button down and up on it) opens its address
+// with "https://" in front.
+TEST(HostProgram, AboutBoxLinkOpensItsAddress)
+{
+    PluginCallLog log(L"hostlink");
+    OpenedAddress opened(L"aboutlink");
+    ASSERT_TRUE(opened.ok());
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    PostMessageW(window, WM_COMMAND, 32780, 0);
+    std::vector<HWND> about = WaitDialogs(pid, L"Program information");
+    ASSERT_EQ(1u, about.size());
+    HWND link = GetDlgItem(about[0], 1015);
+    ASSERT_NE(nullptr, link);
+    wchar_t address[260] = L"";
+    GetWindowTextW(link, address, _countof(address));
+    ASSERT_NE(L'\0', address[0]);
+
+    PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    std::string text = opened.Opened();
+    std::wstring wide(address, address + wcslen(address));
+    EXPECT_NE(std::string::npos, text.find("https://" + std::string(wide.begin(), wide.end()))) << text;
+    PostMessageW(about[0], WM_COMMAND, IDOK, 0);
+    EndHost(host, window, first);
+}
+
+// Without a help file beside the program the settings dialog's Help opens the help link.
+TEST(HostProgram, HelpWithoutHelpFileOpensTheHelpLink)
+{
+    PluginCallLog log(L"hosthelp");
+    OpenedAddress opened(L"helplink");
+    ASSERT_TRUE(opened.ok());
+    HostProgram host(L"empty");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    PostMessageW(window, WM_COMMAND, 32778, 0);
+    std::vector<HWND> dialogs = WaitDialogs(pid, L"Orvix Telvane - Settings");
+    ASSERT_EQ(1u, dialogs.size());
+    HWND help = GetDlgItem(dialogs[0], 9);
+    ASSERT_NE(nullptr, help);
+    EXPECT_TRUE(IsWindowEnabled(help));
+    PostMessageW(dialogs[0], WM_COMMAND, MAKEWPARAM(9, BN_CLICKED), reinterpret_cast<LPARAM>(help));
+    std::string text = opened.Opened();
+    EXPECT_NE(std::string::npos, text.find("https://")) << text;
+    EndHost(host, window, first);
+}

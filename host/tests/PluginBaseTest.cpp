@@ -150,7 +150,15 @@ TEST_F(PluginManager, SortRuleTable)
         {L"21;1;", {1, 21}, {21, 1}},
         {L"", {615, 103}, {103, 615}},     // empty: the default
     };
-    for (const Case& c : cases) {
+    // The setting holds 1,023 characters, and the whole of it counts: the IDs stand at its end.
+    std::wstring longRule;
+    for (int i = 0; i < 203; ++i)
+        longRule += L"1000;";
+    longRule += L"777;2;1;";
+    ASSERT_EQ(1023u, longRule.size());
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    all.push_back({longRule.c_str(), {1, 2}, {2, 1}});
+    for (const Case& c : all) {
         CPluginBase::SetLoadSortRule(c.rule);
         SlotTable t;
         for (size_t i = 0; i < c.ids.size(); ++i)

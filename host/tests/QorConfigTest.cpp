@@ -360,8 +360,14 @@ TEST_F(ConfigDialog, ImageClicksSwitchRowsAndApplyReachesOnlySwitchablePlugins)
             EXPECT_EQ(UINT(MB_OKCANCEL | MB_DEFBUTTON2 | MB_ICONWARNING | MB_TOPMOST), g_questions[0].type);
         }
     }
-    // Nothing reaches a plug-in before Apply.
+    // Nothing reaches a plug-in before Apply, and a refresh of the list (as the bus's
+    // forced-ignore and allow-disable messages make) keeps the choices.
     EXPECT_EQ(0, int(log.Sequence({L"SetDisableState"}).size()));
+    FillModuleList();
+    ASSERT_EQ(list, GetConfigModuleList());
+    for (const auto& r : {std::make_pair(911u, kImageOff), std::make_pair(912u, kImageOn),
+                          std::make_pair(913u, kImageOn), std::make_pair(914u, kImageFixedOn)})
+        EXPECT_EQ(r.second, image(r.first)) << "after the refresh " << r.first;
 
     ApplyDisableStates();
     EXPECT_EQ(1, Count(L"CS1", L"SetDisableState", 1));
@@ -533,4 +539,55 @@ TEST_F(ConfigDialog, ScreenshotInBothLanguages)
         CloseConfig();
         Use(nullptr);
     }
+}
+
+namespace {
+
+int g_nestedCloses = 0;
+
+// The question while it is open: more close requests arrive (as other programs can send
+// any number of them), then the user answers No.
+int WINAPI AnswerAfterMoreCloses(HWND, LPCWSTR, LPCWSTR caption, UINT type)
+{
+    g_questions.push_back({caption ? caption : L"", L"", type});
+    for (int i = 0; i < 3; ++i) {
+        ++g_nestedCloses;
+        CloseConfig();
+    }
+    return IDNO;
+}
+
+}  // namespace
+
+TEST_F(ConfigDialog, CloseRequestsWhileTheQuestionIsOpenAskNoMore)
+{
+    ShowConfig(reinterpret_cast<DWORD_PTR>(Search(911)));
+    ASSERT_NE(nullptr, GetConfigDialog());
+    SetConfigChangePending();
+    g_pfnMessageBoxW = AnswerAfterMoreCloses;
+    g_nestedCloses = 0;
+    CloseConfig();
+    EXPECT_EQ(3, g_nestedCloses);
+    EXPECT_EQ(1u, g_questions.size()) << "one question on the screen at a time";
+    EXPECT_EQ(nullptr, GetConfigDialog()) << "the answer No closes the dialog";
+    EXPECT_EQ(0, Count(L"CS1", L"BusProcess", QOR_BUSMSG_APPLY));
+}
+
+// The program end asks nothing and drops the unapplied change; the plug-in's page is closed.
+TEST_F(ConfigDialog, ReleaseForTheEndAsksNothing)
+{
+    HMODULE cs1 = Search(911);
+    ShowConfig(reinterpret_cast<DWORD_PTR>(cs1));
+    HWND dialog = GetConfigDialog();
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_NE(nullptr, GetConfigPage());
+    SetConfigChangePending();
+    m_shared[1] = 911;
+    ReleaseConfigForEnd();
+    EXPECT_TRUE(g_questions.empty());
+    EXPECT_FALSE(IsConfigChangePending());
+    EXPECT_EQ(0, Count(L"CS1", L"BusProcess", QOR_BUSMSG_APPLY));
+    EXPECT_EQ(0u, m_shared[1]) << "no settings page open any more";
+    EXPECT_EQ(nullptr, GetConfigPage());
+    CloseConfigBeforeUnload();
 }

@@ -224,3 +224,25 @@ TEST(TrayMenu, BuildMenuUsesDefaultTextsWithoutALibrary)
     icon.BuildMenu(resources, TRUE);
     EXPECT_EQ(L"|Einstellungen|Hilfe|Info|-|Pause|Fortsetzen(grey)|-|Beenden", Layout(icon.GetPopupMenu()));
 }
+
+// The end hands the icon to another thread for its removal: the copy names the icon, and
+// nothing on this side adds it again afterwards.
+TEST_F(TrayIconStates, TakenForRemovalStaysGone)
+{
+    CTrayIcon icon;
+    icon.Create(nullptr, m_window, 0x469, 2311, 0, 0, 0);
+    icon.SetEnabled(TRUE);
+    icon.SetState(1);
+    ASSERT_EQ(1u, g_calls.size());
+    NOTIFYICONDATAW nid = {};
+    EXPECT_TRUE(icon.TakeForRemoval(&nid));
+    EXPECT_EQ(m_window, nid.hWnd);
+    EXPECT_EQ(2311u, nid.uID);
+    EXPECT_FALSE(icon.IsShown());
+    EXPECT_FALSE(icon.IsEnabled());
+    icon.SetState(0);
+    icon.Update();
+    icon.Show(TRUE);
+    EXPECT_EQ(1u, g_calls.size()) << "no shell call after the hand-over";
+    EXPECT_FALSE(icon.TakeForRemoval(&nid)) << "nothing left to remove";
+}

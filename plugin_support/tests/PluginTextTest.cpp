@@ -35,16 +35,6 @@ TEST(ModuleBusValue, LongValuesAreCutAt65534)
     EXPECT_EQ(65534u, std::wstring(GetModuleBusValue(message.c_str(), L"Big")).size());
 }
 
-TEST(ModuleBusValue, FooterCarriesTheModuleIdentifier)
-{
-    SetBusSenderName(kPluginModuleId);
-    wchar_t buffer[256];
-    BusMsgBegin(buffer, _countof(buffer));
-    BusMsgEnd(buffer, _countof(buffer));
-    std::wstring text = buffer;
-    EXPECT_NE(std::wstring::npos, text.find(L" <value keyword=\"Sender\">PLUGINTELEPHONYORKANE</value>\r\n</data>\r\n"));
-}
-
 TEST(UrlPercent, Encodes)
 {
     struct Case {

@@ -54,7 +54,7 @@ void FillPage(HWND page)
 {
     g_bPageFilled = FALSE;
     g_hConfigPage = page;
-    g_DlgColors.SetScheme(static_cast<int>(g_uSchemeIndex));
+    g_DlgColors.SetScheme(static_cast<int>(g_dwSchemeIndex));
     g_DlgFonts.ApplyFont(page, g_szUsedFont, TRUE);
 
     CheckDlgButton(page, IDC_CHECK_DURATION, g_Settings.UseDuration ? BST_CHECKED : BST_UNCHECKED);

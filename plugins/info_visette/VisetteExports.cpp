@@ -1,8 +1,10 @@
-// The exports the host binds by name (PluginInfoVisette.def gives the plain names).
+// The exports the host binds by name (the generated module-definition file gives the plain names).
+#include "bus/CommonBusTypes.h"
 #include "bus/LogLine.h"
 #include "bus/PluginContract.h"
 #include "foundation/Format.h"
 #include "foundation/PathTools.h"
+#include "foundation/WindowSearch.h"
 #include "plugins/info_visette/Popup.h"
 #include "plugins/info_visette/SettingsPage.h"
 #include "plugins/info_visette/VisetteState.h"
@@ -16,7 +18,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         DisableThreadLibraryCalls(instance);
         InitModuleState(instance);
         // COM is set up by the thread that shows the popup, never here under the loader lock.
-        g_hWndParent = FindHostWindow();
+        g_hWndParent = FindOwnHostWindow();
         DoReadSettings();
     } else if (reason == DLL_PROCESS_DETACH && !reserved && IsInfoLoopThreadRunning()) {
         // Unloaded without DLL_PluginBeforeClose (a host fault): better an ended thread than
@@ -68,24 +70,26 @@ const wchar_t* DLL_GetPluginName()
     return s_name;
 }
 
+// The module flags: switched off by the user or by QOR_BUSMSG_FORCEIGNORE, which also takes
+// away the user's switch until QOR_BUSMSG_ALLOWDISABLE gives it back.
 DWORD DLL_GetDisableState()
 {
-    return static_cast<DWORD>(g_bIgnoreModule);
+    return static_cast<DWORD>(ModuleGetDisableState());
 }
 
 DWORD DLL_IsUnicode()
 {
-    return 1;
+    return static_cast<DWORD>(ModuleIsUnicode());
 }
 
 DWORD DLL_CanDisable()
 {
-    return 1;
+    return static_cast<DWORD>(ModuleCanDisable());
 }
 
 void WINAPI DLL_SetDisableState(DWORD disabled)
 {
-    g_bIgnoreModule = static_cast<int>(disabled);
+    ModuleSetDisableState(static_cast<int>(disabled));
 }
 
 HWND WINAPI DLL_ShowConfig(HWND parent)

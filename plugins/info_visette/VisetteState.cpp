@@ -2,6 +2,7 @@
 
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
+#include "bus/CommonBusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
 #include "foundation/TextUtils.h"
@@ -20,10 +21,6 @@ DWORD g_dwPopupWidth = 450;
 
 HWND g_hConfigPage = nullptr;
 BOOL g_bPageFilled = FALSE;
-
-UINT g_uSchemeIndex = 0;
-wchar_t g_szUsedFont[127] = L"";
-wchar_t g_szUsedLanguage[31] = L"";
 
 CRegIniAccess g_RegIni;
 CResourceAccess g_Resource;
@@ -76,16 +73,8 @@ void InitModuleState(HINSTANCE instance)
     SetLogModuleName(L"PLUGININFOVISETTE");
     g_RegIni.Init(TRUE);
     g_Resource.Init();
-}
-
-HWND FindHostWindow()
-{
-    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
-        HWND found = FindOwnWindowByUserData(marker);
-        if (found)
-            return found;
-    }
-    return nullptr;
+    // A scheme message switches this module's language library.
+    SetCommonResourceAccess(&g_Resource);
 }
 
 void DoReadSettings()
@@ -126,23 +115,10 @@ void DoSaveSettings()
 
 void DoBusProcessCommon(DWORD type, const wchar_t* text)
 {
-    switch (type) {
-    case QOR_BUSMSG_DEBUGLEVEL:
-        g_dwGlobalDebugLevel = static_cast<DWORD>(_wtoi(GetValueByKeyword(text, L"Level")));
-        break;
-    case QOR_BUSMSG_APPLYALL:
+    // Debug level, forced ignore, allow disable and scheme, as every module handles them.
+    HandleCommonBusTypes(type, text);
+    if (type == QOR_BUSMSG_APPLYALL)
         SaveIgnoreModule();
-        break;
-    case QOR_BUSMSG_SCHEME:
-        g_uSchemeIndex = static_cast<UINT>(_wtoi(GetValueByKeyword(text, L"SchemeIndex")));
-        CopyText(g_szUsedFont, _countof(g_szUsedFont), GetValueByKeyword(text, L"UsedFont"));
-        CopyText(g_szUsedLanguage, _countof(g_szUsedLanguage), GetValueByKeyword(text, L"UsedLanguage"));
-        if (g_szUsedLanguage[0])
-            g_Resource.SwitchLanguage(g_szUsedLanguage);
-        break;
-    default:
-        break;
-    }
 }
 
 DWORD VisetteBusProcess(DWORD type, const wchar_t* text)
@@ -183,7 +159,7 @@ void VisetteStart()
 {
     LogLine(3, L"Func.DLL_PluginAfterLoad.Begin");
     if (!g_hWndParent || !IsWindow(g_hWndParent))
-        g_hWndParent = FindHostWindow();
+        g_hWndParent = FindOwnHostWindow();
     g_MonitorPosition.UpdateMonitorRect();
     if (!StartInfoLoopThread())
         LogLine(0, L"Func.DLL_PluginAfterLoad.Error.No display thread");

@@ -3,6 +3,7 @@
 // thread only reads and writes the plain 32-bit popup values below.
 #pragma once
 
+#include "bus/CommonBusTypes.h"
 #include "foundation/QorDlgColors.h"
 #include "foundation/QorDlgFonts.h"
 #include "foundation/RegIniAccess.h"
@@ -30,9 +31,8 @@ extern DWORD g_dwPopupWidth;
 extern HWND g_hConfigPage;
 extern BOOL g_bPageFilled;
 
-extern UINT g_uSchemeIndex;
-extern wchar_t g_szUsedFont[127];
-extern wchar_t g_szUsedLanguage[31];
+// The scheme index, font and language of the last scheme message: g_dwSchemeIndex,
+// g_szUsedFont and g_szUsedLanguage of bus/CommonBusTypes.h.
 
 extern CRegIniAccess g_RegIni;
 extern CResourceAccess g_Resource;
@@ -52,10 +52,7 @@ void InitModuleState(HINSTANCE instance);
 void DoReadSettings();
 void DoSaveSettings();
 
-// The host window: the first window of this process carrying a host marker.
-HWND FindHostWindow();
-
-// The common part of every bus type (26, 34, 76).
+// The common part of every bus type (26, 34, 51, 53, 76).
 void DoBusProcessCommon(DWORD type, const wchar_t* text);
 // The whole bus handling of DLL_PluginBusProcess.
 DWORD VisetteBusProcess(DWORD type, const wchar_t* text);

@@ -106,11 +106,21 @@ void MonitorStop()
 {
     wchar_t cn[256];
     UserCn(cn, _countof(cn));
-    std::vector<DeviceCopy> devices = CopyDevices();
+    // Only monitoring that was started ends: a device without a user handle (or one whose
+    // monitoring ended already) would send the PBX a handle it never gave this connection.
+    // The handles are taken (and cleared) under the lock, so a second stop sends nothing.
+    std::vector<DWORD> users;
+    EnterCriticalSection(&g_csDispatch);
+    for (tag_rcc_device& d : g_RccDevices) {
+        if (d.m_dwUserHandle)
+            users.push_back(d.m_dwUserHandle);
+        d.m_dwUserHandle = 0;
+    }
+    LeaveCriticalSection(&g_csDispatch);
     wchar_t text[1024];
-    for (DWORD i = 0; i < devices.size(); ++i) {
+    for (DWORD user : users) {
         FormatW(text, _countof(text), L"{\"mt\":\"UserEnd\",\"api\":\"RCC\",\"cn\":\"%s\",\"user\":%d}", cn,
-                (int)devices[i].user);
+                (int)user);
         SendRequest(&InnovaphoneVarsApp, text, 1000);
     }
 }

@@ -2,11 +2,13 @@
 
 #include <cwchar>
 
+#include "bus/BusBuilders.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
 #include "plugin_support/JsonParserBase.h"
 #include "plugins/telephony_orkane/CallRecords.h"
-#include "bus/BusBuilders.h"
+#include "plugins/telephony_orkane/ConfirmDialog.h"
+#include "plugins/telephony_orkane/JsonScan.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 
@@ -91,24 +93,8 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
     // message and whatever objects it holds; a cut at the first "}," would lose the object
     // when it is the message's last member and cut it short when it nests one.
     const wchar_t* start = found + 7;
-    size_t length = 0;
-    int depth = 0;
-    bool inString = false;
-    for (const wchar_t* p = start; *p; ++p) {
-        if (inString) {
-            if (*p == L'\\' && p[1])
-                ++p;
-            else if (*p == L'"')
-                inString = false;
-        } else if (*p == L'"') {
-            inString = true;
-        } else if (*p == L'{') {
-            ++depth;
-        } else if (*p == L'}' && --depth == 0) {
-            length = (size_t)(p - start) + 1;
-            break;
-        }
-    }
+    const wchar_t* end = FindJsonValueEnd(start);
+    size_t length = end ? (size_t)(end - start) : 0;
     CopyTextN(conn->m_szInfo, _countof(conn->m_szInfo), start, length);
     CJsonParserBase info;
     if (info.Parse(conn->m_szInfo))
@@ -213,8 +199,11 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
         OnUserInitializeResult(message);
     } else if (!wcscmp(mt, L"LoginResult")) {
         OnLoginResult(conn, message);
+        InterlockedIncrement(&conn->m_lLoginResults);
     } else if (!wcscmp(mt, L"AppLoginResult")) {
         conn->m_bLogin = message.GetBool(L"ok");
+    } else if (!wcscmp(mt, L"Authorize")) {
+        OnAuthorize();
     } else if (!wcscmp(mt, L"SessionAdded")) {
         CJsonParserBase info;
         if (info.Parse(message.GetObjectText(L"info")) && info.GetBool(L"current"))
@@ -232,6 +221,7 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     // Marked answered only once the message's values are stored: a sender that returns on the
     // answer reads them at once, without the lock.
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&conn->m_bAnswer), 1);
+    InterlockedIncrement(&conn->m_lAnswers);
     message.Clear();
     LogLine(4, L"Func.DispatchMessages.End");
 }

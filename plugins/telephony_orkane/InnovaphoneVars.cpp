@@ -23,6 +23,8 @@ CInnovaphoneVars::CInnovaphoneVars(const wchar_t* name)
     InitializeCriticalSection(&m_csHandles);
     InitializeCriticalSection(&m_csSend);
     m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_lAnswers = 0;
+    m_lLoginResults = 0;
 }
 
 CInnovaphoneVars::~CInnovaphoneVars()
@@ -65,7 +67,11 @@ void CInnovaphoneVars::CloseHandles()
 
 void CInnovaphoneVars::ResetValues()
 {
-    wchar_t* texts[] = {m_szSend, m_szChallenge, m_szBuild, m_szDomain, m_szType, m_szMethod,
+    // The request text belongs to whichever thread is sending: cleared under its lock.
+    EnterCriticalSection(&m_csSend);
+    m_szSend[0] = L'\0';
+    LeaveCriticalSection(&m_csSend);
+    wchar_t* texts[] = {m_szChallenge, m_szBuild, m_szDomain, m_szType, m_szMethod,
                         m_szGUID, m_szDN, m_szCN, m_szNum, m_szSip, m_szPrefixArea,
                         m_szPrefixCountry, m_szPrefixInt, m_szPrefixNat, m_szPrefixSubs};
     for (wchar_t* text : texts)

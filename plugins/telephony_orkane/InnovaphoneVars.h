@@ -75,6 +75,10 @@ public:
     CRITICAL_SECTION m_csSend;
     // Set to wake the receive thread when it is asked to stop.
     HANDLE m_hStopEvent;
+    // Messages dispatched on this connection, and "LoginResult" messages among them; a sender
+    // compares them with their values at its send.
+    volatile LONG m_lAnswers;
+    volatile LONG m_lLoginResults;
 };
 
 // SHA-256 of the text in the ANSI code page (at most 511 bytes) as 64 lower-case hex digits;

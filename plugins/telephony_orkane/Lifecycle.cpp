@@ -33,20 +33,10 @@ BOOL g_bLoaded;
 // The connections were started and not yet stopped.
 BOOL g_bConnectionStarted;
 
-HWND FindHostWindow()
-{
-    for (DWORD marker : {kHostWindowMarker, kHostWindowMarkerAlt1, kHostWindowMarkerAlt2}) {
-        HWND found = FindOwnWindowByUserData(marker);
-        if (found)
-            return found;
-    }
-    return nullptr;
-}
-
 void StartConnections()
 {
     if (InnovaphoneVarsUser.m_szUser[0] && InnovaphoneVarsUser.m_szPassword[0] && g_szBaseURL[0]) {
-        StartInitThread();
+        StartLoginThread();
         g_bConnectionStarted = TRUE;
     }
 }
@@ -55,8 +45,8 @@ void StopConnections()
 {
     CloseConfirmDialog();
     SendBusState(g_hWndParent, 0);
-    StopInitThread();
-    StopConfirmThread();
+    // The login and confirmation threads stop cooperatively; the connections close after them.
+    StopLoginThreads();
     // Without a websocket each request would only wait out its passes.
     if (InnovaphoneVarsApp.m_hWebSocketHandle)
         MonitorStop();
@@ -111,7 +101,7 @@ void InitPluginModule(HINSTANCE instance)
     SetCommonResourceAccess(&g_ResourceAccess);
     g_RegIniAccess.Init(TRUE);
     g_ResourceAccess.Init();
-    g_hWndParent = FindHostWindow();
+    g_hWndParent = FindOwnHostWindow();
     DoReadSettings();
 }
 

@@ -1,5 +1,3 @@
-// The login thread with the plain password login of the user connection and the application
-// login that the user connection obtains for the application connection.
 #include "plugins/telephony_orkane/Login.h"
 
 #include <cwchar>
@@ -7,287 +5,459 @@
 #include "bus/BusBuilders.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
+#include "foundation/Seams.h"
 #include "foundation/TextEncoding.h"
 #include "foundation/TimeFormat.h"
+#include "plugin_support/JsonParserBase.h"
 #include "plugins/telephony_orkane/CallControl.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/ConfirmDialog.h"
-#include "plugins/telephony_orkane/InnovaphoneVars.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
+#include "plugins/telephony_orkane/StoredSession.h"
 
-HANDLE g_hInitThread;
+HANDLE volatile g_hInitThread;
 volatile DWORD g_dwInitThreadId;
-volatile DWORD g_dwLoginLoopCount;
-HANDLE g_hConfirmThread;
-volatile DWORD g_dwConfirmThreadId;
-HWND volatile g_hWndConfirm;
+volatile LONG g_dwLoginLoopCount;
+DWORD g_dwLoginRetryWait = 60000;
+DWORD g_dwLoginStopWait = 5000;
+DWORD g_dwDisconnectWait = 10000;
 
 namespace {
 
-const wchar_t kClientNonce[] = L"3b81e0c7d2946fa5";
-const wchar_t kUserAgent[] = L"Orvix Telvane";
-const wchar_t kAppName[] = L"orvix-telvane";
-constexpr DWORD kLoopBound = 99999;
-// How long a stop waits for the login thread before it gives up on it.
-constexpr DWORD kStopWait = 15000;
+constexpr wchar_t kNonce[] = L"3b81e0c7d2946fa5";
+constexpr wchar_t kUserAgent[] = L"Orvix Telvane";
+constexpr wchar_t kAppName[] = L"orvix-telvane";
+// A user login that the PBX holds for a second factor waits this many seconds at most.
+constexpr DWORD kConfirmWaitPasses = 999999;
 
-HANDLE g_hLoginStop;
+CInnovaphoneVars* const User = &InnovaphoneVarsUser;
+CInnovaphoneVars* const App = &InnovaphoneVarsApp;
 
-struct LoginStopEvent {
-    LoginStopEvent() { g_hLoginStop = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-    ~LoginStopEvent() { CloseHandle(g_hLoginStop); }
-} g_loginStopEvent;
+// Every stop starts a new generation: a login thread that a stop gave up on still sees that
+// it was stopped after the next start has reset the stop event.
+volatile LONG g_lLoginGeneration;
+thread_local LONG t_generation = -1;
 
-BOOL Send(CInnovaphoneVars* conn, const wchar_t* text, DWORD passes)
+bool Stopping()
 {
-    return SendRequest(conn, text, passes);
+    return WaitForSingleObject(g_hStopWaits, 0) == WAIT_OBJECT_0 ||
+           (t_generation != -1 && t_generation != g_lLoginGeneration);
 }
 
-void CountFailure()
+// A pause that a stop ends early; false when it did.
+bool Pause(DWORD milliseconds)
 {
-    InterlockedIncrement(reinterpret_cast<volatile LONG*>(&g_dwLoginLoopCount));
+    return WaitForSingleObject(g_hStopWaits, milliseconds) == WAIT_TIMEOUT && !Stopping();
+}
+
+// Counts one failed step; true when the bound is reached.
+bool CountFailure()
+{
+    return InterlockedIncrement(&g_dwLoginLoopCount) >= kLoginLoopBound;
+}
+
+// The dispatcher writes the login values on the receive threads under the dispatch lock:
+// they are read under it too, so that a half-written text is never used.
+void ReadField(wchar_t* dst, size_t capacity, const wchar_t* field)
+{
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(dst, capacity, field);
+    LeaveCriticalSection(&g_csDispatch);
+}
+
+void ClearField(wchar_t* field)
+{
+    EnterCriticalSection(&g_csDispatch);
+    field[0] = L'\0';
+    LeaveCriticalSection(&g_csDispatch);
+}
+
+bool HasText(const wchar_t* field)
+{
+    EnterCriticalSection(&g_csDispatch);
+    bool set = field[0] != L'\0';
+    LeaveCriticalSection(&g_csDispatch);
+    return set;
+}
+
+// Waits in passes of a second until the user connection has a GUID, a further "LoginResult"
+// (a refusal) arrived, the user closed the confirmation dialog, or the plug-in stops.
+void WaitForLoginResult(LONG resultsBefore, DWORD passes, bool confirming)
+{
+    for (DWORD i = 0; i < passes * 10; ++i) {
+        if (HasText(User->m_szGUID) || User->m_lLoginResults != resultsBefore)
+            break;
+        if (confirming && g_bConfirmDismissed)
+            break;
+        if (!Pause(100))
+            break;
+    }
+    Sleep(10);
+}
+
+// The retry question after a refused login; IDCANCEL (also without the language strings)
+// ends the login loop.
+int AskRetry()
+{
+    wchar_t caption[512], text[1024];
+    BOOL haveCaption = LoadLanguageText(20559, nullptr, caption, _countof(caption));
+    BOOL haveText = LoadLanguageText(20558, nullptr, text, _countof(text));
+    if (!haveCaption || !haveText || !caption[0] || !text[0])
+        return IDCANCEL;
+    return g_pfnMessageBoxW(nullptr, text, caption, MB_TOPMOST | MB_ICONEXCLAMATION | MB_RETRYCANCEL);
+}
+
+// Ends the thread's part in the handle: whoever takes it closes it.
+void ReleaseOwnHandle()
+{
+    HANDLE own = InterlockedExchangePointer(const_cast<HANDLE*>(&g_hInitThread), nullptr);
+    if (own)
+        CloseHandle(own);
 }
 
 }  // namespace
 
-BOOL LoginStopRequested(DWORD milliseconds)
+// Waits for the thread, handling messages that other threads send to this one meanwhile (a
+// login thread's bus message to the host window must not block the stop that waits for it).
+bool WaitForThreadEnd(HANDLE thread, DWORD milliseconds)
 {
-    return WaitForSingleObject(g_hLoginStop, milliseconds) == WAIT_OBJECT_0;
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, milliseconds - elapsed, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (r == WAIT_FAILED) {
+            return false;
+        }
+    }
 }
+
+HMODULE PinOwnModule()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&PinOwnModule), &module);
+    return module;
+}
+
+namespace {
+
+void StartMonitoring()
+{
+    DoGetDevices();
+    for (int i = 0; i < 100; ++i) {
+        if (g_dwDeviceCount == DeviceListSize() || !Pause(100))
+            break;
+    }
+    MonitorStart();
+    Pause(2000);
+}
+
+}  // namespace
 
 int SessionLogin()
 {
-    // The stored-session login is not part of this login thread.
-    return 1;
-}
-
-const wchar_t* DecodeStoredCredential(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*)
-{
-    static wchar_t s_text[256];
-    s_text[0] = L'\0';
-    return s_text;
+    LogLine(2, L"Func.SessionLogin.Begin");
+    int result = 1;
+    wchar_t exSession[256], usr[128] = L"", pwd[128] = L"";
+    wchar_t password[128], text[1024];
+    if (!HasText(User->m_szSession)) {
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
+    if (!SendRequest(User, L"{\"mt\":\"CheckBuild\"}", 250)) {
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
+    ClearField(User->m_szChallenge);
+    FormatW(text, _countof(text), L"{\"mt\":\"Login\",\"type\":\"session\",\"userAgent\":\"%s\"}", kUserAgent);
+    if (!SendRequest(User, text, 500) || !HasText(User->m_szChallenge)) {
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
+    ReadField(exSession, _countof(exSession), User->m_szExSession);
+    CJsonParserBase session;
+    if (session.Parse(exSession)) {
+        session.GetString(usr, _countof(usr), L"usr");
+        session.GetString(pwd, _countof(pwd), L"pwd");
+    }
+    if (!usr[0] || !pwd[0]) {
+        // Unusable: dropped, so that the next attempt does not try it again.
+        ClearField(User->m_szExSession);
+        result = 2;
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
+    ReadField(password, _countof(password), User->m_szPassword);
+    CopyText(usr, _countof(usr), DecodeStoredCredential(usr, kSessionUserKeyPattern, kNonce, password));
+    CopyText(pwd, _countof(pwd), DecodeStoredCredential(pwd, kSessionPasswordKeyPattern, kNonce, password));
+    wchar_t method[32], response[256];
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(method, _countof(method), User->m_szMethod);
+    CopyText(response, _countof(response), User->GetSessionDigest(kNonce, pwd));
+    LeaveCriticalSection(&g_csDispatch);
+    wchar_t name[512];
+    CopyText(name, _countof(name), WideToUtf8Units(usr));
+    FormatW(text, _countof(text),
+            L"{\"mt\":\"Login\",\"type\":\"session\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
+            method, name, kNonce, response, kUserAgent);
+    SecureZeroMemory(pwd, sizeof pwd);
+    SecureZeroMemory(password, sizeof password);
+    LONG results = User->m_lLoginResults;
+    BOOL answered = SendRequest(User, text, 2000);
+    SecureZeroMemory(text, sizeof text);
+    if (!answered) {
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
+    WaitForLoginResult(results, 10, false);
+    result = HasText(User->m_szGUID) ? 0 : 2;
+    if (result)
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+    else
+        LogLine(2, L"Func.SessionLogin.End.Result %d", result);
+    return result;
 }
 
 int UserLogin()
 {
-    CInnovaphoneVars* user = &InnovaphoneVarsUser;
+    LogLine(2, L"Func.UserLogin.Begin");
+    int result = 1;
     wchar_t text[1024];
-    if (!Send(user, L"{\"mt\":\"CheckBuild\"}", 250) || !Send(user, L"{\"mt\":\"LoginInfo\"}", 250)) {
-        LogLine(1, L"Func.UserLogin.Abort.Result %d", 1);
-        return 1;
-    }
     FormatW(text, _countof(text), L"{\"mt\":\"Login\",\"type\":\"user\",\"userAgent\":\"%s\"}", kUserAgent);
-    if (!Send(user, text, 500)) {
-        LogLine(1, L"Func.UserLogin.Abort.Result %d", 1);
-        return 1;
+    if (!SendRequest(User, L"{\"mt\":\"CheckBuild\"}", 250) || !SendRequest(User, L"{\"mt\":\"LoginInfo\"}", 250)) {
+        LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
+        return result;
     }
-    wchar_t name[128];
-    CopyText(name, _countof(name), user->m_szUser);
-    CInnovaphoneVars::ToUtf8Text(name, _countof(name));
-    wchar_t response[256];
-    CopyText(response, _countof(response), user->GetUserDigest(kClientNonce));
+    ClearField(User->m_szChallenge);
+    if (!SendRequest(User, text, 500) || !HasText(User->m_szChallenge)) {
+        LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
+        return result;
+    }
+    wchar_t user[128], method[32], response[256];
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(user, _countof(user), User->m_szUser);
+    CopyText(method, _countof(method), User->m_szMethod);
+    CopyText(response, _countof(response), User->GetUserDigest(kNonce));
+    LeaveCriticalSection(&g_csDispatch);
+    // Lower-cased and as UTF-8 units: the send puts those bytes on the wire.
+    CharLowerBuffW(user, (DWORD)wcslen(user));
+    wchar_t name[512];
+    CopyText(name, _countof(name), WideToUtf8Units(user));
     FormatW(text, _countof(text),
-            L"{\"mt\":\"Login\",\"type\":\"user\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\","
-            L"\"response\":\"%s\",\"userAgent\":\"%s\"}",
-            user->m_szMethod, name, kClientNonce, response, kUserAgent);
-    BOOL answered = Send(user, text, 5000);
-    WaitForText(user->m_szGUID, g_hWndConfirm ? 999999 : 10);
-    if (answered && user->m_szGUID[0]) {
-        if (g_hWndConfirm) {
-            CloseConfirmDialog();
-            Sleep(1000);
-        }
-        return 0;
+            L"{\"mt\":\"Login\",\"type\":\"user\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
+            method, name, kNonce, response, kUserAgent);
+    InterlockedExchange(&g_bConfirmRequested, 0);
+    LONG results = User->m_lLoginResults;
+    BOOL answered = SendRequest(User, text, 5000);
+    // "Authorize" arrives before any other answer of a held login, so the flag is set by now;
+    // the dialog window itself may still be in the making.
+    bool confirming = g_bConfirmRequested != 0;
+    WaitForLoginResult(results, confirming ? kConfirmWaitPasses : 10, confirming);
+    if (answered && HasText(User->m_szGUID))
+        result = 0;
+    else
+        result = 2;
+    // Confirmed, refused or given up: the question is over either way.
+    if (confirming || g_hWndConfirm) {
+        CloseConfirmDialog();
+        if (result == 0)
+            Pause(1000);
     }
-    LogLine(1, L"Func.UserLogin.Abort.Result %d", 2);
-    return 2;
+    if (result)
+        LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
+    else
+        LogLine(2, L"Func.UserLogin.End.Result %d", result);
+    return result;
 }
 
 int AppLogin()
 {
-    CInnovaphoneVars* app = &InnovaphoneVarsApp;
-    CInnovaphoneVars* user = &InnovaphoneVarsUser;
-    if (!Send(app, L"{\"mt\":\"CheckBuild\"}", 250)) {
-        LogLine(1, L"Func.AppLogin.Abort.Result %d", 1);
-        return 1;
-    }
-    BOOL answered = Send(app, L"{\"mt\":\"AppChallenge\"}", 500);
-    WaitForText(app->m_szChallenge, 10);
-    if (!answered || !app->m_szChallenge[0]) {
-        LogLine(1, L"Func.AppLogin.Abort.Result %d", 1);
-        return 1;
-    }
+    LogLine(2, L"Func.AppLogin.Begin");
+    int result = 1;
     wchar_t text[1024];
-    wchar_t guid[64];
-    CopyText(guid, _countof(guid), CreateGuidString());
-    FormatW(text, _countof(text), L"{\"mt\":\"AppGetLogin\",\"src\":\"%s\",\"app\":\"%s\",\"challenge\":\"%s\"}", guid,
-            kAppName, app->m_szChallenge);
-    answered = Send(user, text, 500);
-    WaitForText(user->m_szDigest, 10);
-    if (!answered || !user->m_szDigest[0]) {
-        LogLine(1, L"Func.AppLogin.Abort.Result %d", 1);
-        return 1;
+    if (!SendRequest(App, L"{\"mt\":\"CheckBuild\"}", 250)) {
+        LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
+        return result;
     }
-    wchar_t sip[128], dn[256];
-    CopyText(sip, _countof(sip), WideToUtf8Units(user->m_szSip));
-    CopyText(dn, _countof(dn), WideToUtf8Units(user->m_szDN));
-    static wchar_t s_info[2048];
-    CopyText(s_info, _countof(s_info), WideToUtf8Units(user->m_szInfo));
+    ClearField(App->m_szChallenge);
+    BOOL answered = SendRequest(App, L"{\"mt\":\"AppChallenge\"}", 500);
+    WaitForText(App->m_szChallenge, 10);
+    wchar_t challenge[256];
+    ReadField(challenge, _countof(challenge), App->m_szChallenge);
+    if (!answered || !challenge[0]) {
+        LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
+        return result;
+    }
+    // A digest of an earlier attempt must not pass for this one's.
+    ClearField(User->m_szDigest);
+    FormatW(text, _countof(text), L"{\"mt\":\"AppGetLogin\",\"src\":\"%s\",\"app\":\"%s\",\"challenge\":\"%s\"}",
+            CreateGuidString(), kAppName, challenge);
+    answered = SendRequest(User, text, 500);
+    WaitForText(User->m_szDigest, 10);
+    if (!answered || !HasText(User->m_szDigest)) {
+        LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
+        return result;
+    }
+    wchar_t app[128], domain[256], sip[256], guid[64], dn[256], info[2048], pbxObj[128], digest[128];
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(app, _countof(app), User->m_szApp);
+    CopyText(domain, _countof(domain), User->m_szDomain);
+    CopyText(sip, _countof(sip), WideToUtf8Units(User->m_szSip));
+    CopyText(guid, _countof(guid), User->m_szGUID);
+    CopyText(dn, _countof(dn), WideToUtf8Units(User->m_szDN));
+    CopyText(info, _countof(info), WideToUtf8Units(User->m_szInfo));
+    CopyText(pbxObj, _countof(pbxObj), User->m_szPbxObj);
+    CopyText(digest, _countof(digest), User->m_szDigest);
+    LeaveCriticalSection(&g_csDispatch);
+    // The info object goes in as the PBX's own JSON text, without quotes.
     FormatW(text, _countof(text),
-            L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\","
-            L"\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
-            user->m_szApp, user->m_szDomain, sip, user->m_szGUID, dn, s_info[0] ? s_info : L"{}",
-            user->m_szPbxObj, user->m_szDigest);
-    if (!Send(app, text, 500)) {
-        LogLine(1, L"Func.AppLogin.Abort.Result %d", 1);
-        return 1;
+            L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\",\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
+            app, domain, sip, guid, dn, info[0] ? info : L"{}", pbxObj, digest);
+    if (!SendRequest(App, text, 500)) {
+        LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
+        return result;
     }
-    for (int i = 0; i < 10 && !app->m_bLogin; ++i)
-        if (LoginStopRequested(1000))
+    for (int i = 0; i < 10 && !App->m_bLogin; ++i)
+        if (!Pause(1000))
             break;
-    if (app->m_bLogin)
-        return 0;
-    LogLine(1, L"Func.AppLogin.Abort.Result %d", 2);
-    return 2;
+    result = App->m_bLogin ? 0 : 2;
+    if (result)
+        LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
+    else
+        LogLine(2, L"Func.AppLogin.End.Result %d", result);
+    return result;
 }
 
 void UserLogout()
 {
-    Send(&InnovaphoneVarsUser, L"{\"mt\":\"Logout\"}", 250);
+    SendRequest(User, L"{\"mt\":\"Logout\"}", 250);
 }
 
 void DisconnectAll()
 {
-    LoginStopRequested(1000);
+    LogLine(2, L"Func.DisconnectAll.Begin");
+    Pause(1000);
     MonitorStop();
-    LoginStopRequested(1000);
+    Pause(1000);
     UserLogout();
-    LoginStopRequested(1000);
-    CloseWebSocket(&InnovaphoneVarsUser, TRUE);
-    CloseWebSocket(&InnovaphoneVarsApp, TRUE);
-    LoginStopRequested(10000);
+    Pause(1000);
+    CloseWebSocket(User, TRUE);
+    CloseWebSocket(App, TRUE);
+    Pause(g_dwDisconnectWait);
+    LogLine(2, L"Func.DisconnectAll.End");
 }
 
-DWORD WINAPI InitThread(LPVOID)
+// The argument is the generation the thread belongs to plus one (null: the current one).
+DWORD WINAPI InitThread(LPVOID param)
 {
-    LogLine(2, L"Func.InitThread.Begin");
+    // The library stays loaded while this thread runs, even when a stop gives up waiting.
+    HMODULE self = PinOwnModule();
+    t_generation = param ? (LONG)(LONG_PTR)param - 1 : g_lLoginGeneration;
+    LogLine(1, L"Func.InitThread.Begin");
     DoEnableControls();
-    BOOL stop = FALSE;
-    while (!stop && !LoginStopRequested(0)) {
+    bool cancelled = false;
+    while (!Stopping()) {
         SendBusState(g_hWndParent, 0);
-        BuildWebsocketURL(&InnovaphoneVarsUser, L"APPCLIENT/websocket");
-        BuildWebsocketURL(&InnovaphoneVarsApp, L"APPS/websocket");
-        if (!InnovaphoneVarsUser.m_hWebSocketHandle || !InnovaphoneVarsApp.m_hWebSocketHandle) {
-            CountFailure();
-            stop = LoginStopRequested(60000) || g_dwLoginLoopCount >= kLoopBound;
+        BuildWebsocketURL(User, L"APPCLIENT/websocket");
+        if (Stopping())
+            break;
+        BuildWebsocketURL(App, L"APPS/websocket");
+        if (!User->m_hWebSocketHandle || !App->m_hWebSocketHandle) {
+            LogLine(1, L"Func.InitThread.Warning.PBX not reached, next attempt in %u ms", g_dwLoginRetryWait);
+            // A half-open pair is closed, so the next attempt starts from nothing.
+            CloseWebSocket(User, TRUE);
+            CloseWebSocket(App, TRUE);
+            if (CountFailure() || !Pause(g_dwLoginRetryWait))
+                break;
             continue;
         }
+        bool asked = false;
         int r = SessionLogin();
         if (r == 1)
             CountFailure();
-        if (r != 0) {
+        if (r != 0 && !Stopping()) {
             r = UserLogin();
-            if (r == 1)
+            if (r == 1) {
                 CountFailure();
-            else if (r == 2)
-                stop = TRUE;
+            } else if (r == 2 && !Stopping()) {
+                asked = true;
+                cancelled = AskRetry() == IDCANCEL;
+            }
         }
         CloseConfirmDialog();
-        if (r == 0) {
+        if (r == 0 && !Stopping())
             r = AppLogin();
-            if (r == 1)
-                CountFailure();
-            else if (r == 2)
-                stop = TRUE;
-        }
-        if (InnovaphoneVarsApp.m_bLogin || stop || LoginStopRequested(0))
+        // A failure counts here once more (a user login's failure thus twice per attempt).
+        if (r == 1)
+            CountFailure();
+        // One question per attempt: a refused user login was asked about already.
+        if (r == 2 && !asked && !Stopping())
+            cancelled = AskRetry() == IDCANCEL;
+        if (App->m_bLogin)
             break;
         DisconnectAll();
-        stop = g_dwLoginLoopCount >= kLoopBound;
+        if (cancelled || g_dwLoginLoopCount >= kLoginLoopBound)
+            break;
     }
-    if (InnovaphoneVarsApp.m_bLogin && !LoginStopRequested(0)) {
-        DoGetDevices();
-        for (int i = 0; i < 100 && g_dwDeviceCount != DeviceListSize(); ++i)
-            if (LoginStopRequested(100))
-                break;
-        MonitorStart();
-        LoginStopRequested(2000);
+    if (App->m_bLogin && !Stopping())
+        StartMonitoring();
+    if (!Stopping()) {
+        if (!FirstDeviceMonitored())
+            LogLine(0, L"Func.InitThread.Error.UserInitializeResult failed");
     }
-    if (!FirstDeviceMonitored())
-        LogLine(0, L"Func.InitThread.Error.UserInitializeResult failed");
     g_dwInitThreadId = 0;
-    RefreshDevicesOnPage();
+    g_bControlsReady = 0;
+    FillDeviceCombo();
+    g_bControlsReady = 1;
     DoEnableControls();
-    LogLine(2, L"Func.InitThread.End");
+    LogLine(1, L"Func.InitThread.End");
+    ReleaseOwnHandle();
+    if (self)
+        FreeLibraryAndExitThread(self, 0);
     return 0;
 }
 
-void StartInitThread()
+BOOL StartLoginThread()
 {
-    if (g_hInitThread) {
-        if (WaitForSingleObject(g_hInitThread, 0) != WAIT_OBJECT_0)
-            return;
-        CloseHandle(g_hInitThread);
-        g_hInitThread = nullptr;
-    }
-    ResetEvent(g_hLoginStop);
+    if (g_hInitThread)
+        return FALSE;
+    ResetEvent(g_hStopWaits);
     g_dwLoginLoopCount = 0;
     DWORD id = 0;
-    // The id is known before the thread's first step reads it.
-    HANDLE thread = CreateThread(nullptr, 2048, InitThread, nullptr, CREATE_SUSPENDED, &id);
+    // Suspended until handle and id are stored: the thread ends by clearing them.
+    HANDLE thread = CreateThread(nullptr, 2048, InitThread, (LPVOID)(LONG_PTR)(g_lLoginGeneration + 1), CREATE_SUSPENDED,
+                                 &id);
     if (!thread) {
-        LogLine(0, L"Func.DLL_PluginAfterLoad.Error.CreateThread %u", (unsigned)GetLastError());
-        return;
+        LogLine(0, L"Func.StartLoginThread.Error.CreateThread %u", GetLastError());
+        return FALSE;
     }
     g_dwInitThreadId = id;
     g_hInitThread = thread;
     ResumeThread(thread);
+    return TRUE;
 }
 
-void StopInitThread()
+void StopLoginThreads()
 {
-    if (!g_hInitThread)
-        return;
-    SetEvent(g_hLoginStop);
-    if (WaitForSingleObject(g_hInitThread, kStopWait) != WAIT_OBJECT_0) {
-        // Last resort, and only while the thread holds none of the module's locks.
-        CRITICAL_SECTION* locks[] = {&g_csDispatch, &InnovaphoneVarsUser.m_csSend, &InnovaphoneVarsApp.m_csSend};
-        int held = 0;
-        while (held < 3 && TryEnterCriticalSection(locks[held]))
-            ++held;
-        if (held == 3) {
-            LogLine(0, L"Func.DLL_PluginBeforeClose.Error.Login thread did not stop; terminated");
-            TerminateThread(g_hInitThread, 0);
-        } else {
-            LogLine(0, L"Func.DLL_PluginBeforeClose.Error.Login thread did not stop");
-        }
-        while (held > 0)
-            LeaveCriticalSection(locks[--held]);
-        if (WaitForSingleObject(g_hInitThread, 0) != WAIT_OBJECT_0)
-            return;  // keep the handle: the thread still runs
+    InterlockedIncrement(&g_lLoginGeneration);
+    SetEvent(g_hStopWaits);
+    StopConfirmThread(g_dwLoginStopWait);
+    HANDLE thread = InterlockedExchangePointer(const_cast<HANDLE*>(&g_hInitThread), nullptr);
+    if (thread) {
+        // Not terminated when it overruns: it may be inside WinHTTP or hold a lock. It holds
+        // its own reference to the library and ends by itself once its call returns.
+        if (!WaitForThreadEnd(thread, g_dwLoginStopWait))
+            LogLine(0, L"Func.StopLoginThreads.Error.Login thread did not stop in %u ms", g_dwLoginStopWait);
+        CloseHandle(thread);
     }
-    CloseHandle(g_hInitThread);
-    g_hInitThread = nullptr;
     g_dwInitThreadId = 0;
-}
-
-void CloseConfirmDialog()
-{
-    HWND dialog = g_hWndConfirm;
-    if (!dialog)
-        return;
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    g_hWndConfirm = nullptr;
-}
-
-void StopConfirmThread()
-{
-    if (!g_hConfirmThread)
-        return;
-    if (WaitForSingleObject(g_hConfirmThread, 5000) != WAIT_OBJECT_0)
-        TerminateThread(g_hConfirmThread, 0);
-    CloseHandle(g_hConfirmThread);
-    g_hConfirmThread = nullptr;
-    g_dwConfirmThreadId = 0;
+    // A confirmation dialog that the login thread's last steps opened is ended too.
+    StopConfirmThread(g_dwLoginStopWait);
 }

@@ -1,15 +1,23 @@
-// The login thread: connects both websockets, logs in on the user connection, logs the
-// application connection in, then asks for the devices and starts monitoring them.
+// The login thread: it connects both websockets, logs in on the user connection (the stored
+// PBX session first, then user name and password, with a two-factor confirmation when the
+// PBX asks for one), logs the application connection in with a login that the user connection
+// obtains for it, then asks for the devices and starts monitoring them. It retries while the
+// PBX is away.
 #pragma once
 
 #include <windows.h>
 
-// The login thread; g_dwInitThreadId is nonzero while it runs (the device choice is then
-// disabled). The handle belongs to the GUI thread (StartInitThread / StopInitThread).
-extern HANDLE g_hInitThread;
+extern HANDLE volatile g_hInitThread;
 extern volatile DWORD g_dwInitThreadId;
-// The counter of failed login steps; the thread stops trying when it reaches 99,999.
-extern volatile DWORD g_dwLoginLoopCount;
+// Failed steps; the thread stops trying when it reaches kLoginLoopBound.
+extern volatile LONG g_dwLoginLoopCount;
+constexpr LONG kLoginLoopBound = 99999;
+// The pause before the next attempt when a websocket could not be opened (one minute).
+extern DWORD g_dwLoginRetryWait;
+// The pause that ends a failed attempt's disconnection before the next attempt (ten seconds).
+extern DWORD g_dwDisconnectWait;
+// How long a stop waits for the login and confirmation threads.
+extern DWORD g_dwLoginStopWait;
 
 DWORD WINAPI InitThread(LPVOID param);
 // 0 logged in, 1 not possible or not answered, 2 refused.
@@ -18,14 +26,11 @@ int UserLogin();
 int AppLogin();
 void UserLogout();
 void DisconnectAll();
-// The enciphered hex text deciphered with the key formatted from the pattern and the two
-// values; a static buffer of 256 characters.
-const wchar_t* DecodeStoredCredential(const wchar_t* hex, const wchar_t* pattern, const wchar_t* value1,
-                                      const wchar_t* value2);
 
-// Starts the login thread (stack 2,048 bytes) unless one runs.
-void StartInitThread();
-// Asks the login thread to stop, waits a bounded time for it and releases its handle.
-void StopInitThread();
-// Waits up to the given time, ending early with TRUE when the login thread is asked to stop.
-BOOL LoginStopRequested(DWORD milliseconds);
+// Starts the login thread (counter 0); FALSE when one runs already or it cannot start.
+BOOL StartLoginThread();
+// Stops the confirmation dialog and the login thread cooperatively, each with a bounded wait:
+// every wait and pause of theirs ends at once, and a thread that overruns is left to end by
+// itself (never killed while it may hold a lock or be inside WinHTTP). Idempotent; the
+// connections stay open for the caller to close.
+void StopLoginThreads();

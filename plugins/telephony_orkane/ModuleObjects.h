@@ -15,5 +15,5 @@ extern CQorDlgFonts g_DlgFonts;
 extern CRegIniAccess g_RegIniAccess;
 // The dialling location; also reached through GetPredialNumbers().
 extern CPredialNumbers g_PredialNumbers;
-// The language texts of the page and the questions.
+// The language texts of the page, the questions and the confirm dialog.
 extern CResourceAccess g_ResourceAccess;

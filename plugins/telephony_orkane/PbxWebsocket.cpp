@@ -8,17 +8,27 @@
 #include "foundation/Format.h"
 #include "plugin_support/WinHttpErrorText.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/SecretText.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 
 CRITICAL_SECTION g_csDispatch;
 wchar_t g_szBaseURL[512];
 DWORD g_dwMonitorStopWait = 5000;
+HANDLE g_hStopWaits;
 
 namespace {
 
 struct DispatchLock {
-    DispatchLock() { InitializeCriticalSection(&g_csDispatch); }
-    ~DispatchLock() { DeleteCriticalSection(&g_csDispatch); }
+    DispatchLock()
+    {
+        InitializeCriticalSection(&g_csDispatch);
+        g_hStopWaits = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~DispatchLock()
+    {
+        CloseHandle(g_hStopWaits);
+        DeleteCriticalSection(&g_csDispatch);
+    }
 } g_dispatchLock;
 
 constexpr DWORD kReceiveBytes = 8192;
@@ -241,7 +251,7 @@ DWORD WINAPI MonitorThread(LPVOID param)
             } else if (type == WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE) {
                 memset(text, 0, sizeof text);
                 MultiByteToWideChar(CP_UTF8, 0, (const char*)buffer, -1, text, kReceiveBytes - 1);
-                LogLine(4, L"Func.MonitorThread.Info.%s<--: %s", conn->m_szSection, text);
+                LogLine(4, L"Func.MonitorThread.Info.%s<--: %s", conn->m_szSection, RedactSecrets(text));
                 EnterCriticalSection(&g_csDispatch);
                 DispatchMessages(conn, text);
                 LeaveCriticalSection(&g_csDispatch);
@@ -261,8 +271,9 @@ DWORD WINAPI MonitorThread(LPVOID param)
 
 namespace {
 
-// The copy into bytes and the send; the caller holds m_csSend.
-void SendLocked(CInnovaphoneVars* conn)
+// The copy into bytes and the send; the caller holds m_csSend. Returns the connection's
+// answer count before the send.
+LONG SendLocked(CInnovaphoneVars* conn)
 {
     char bytes[1024];
     size_t length = 0;
@@ -272,22 +283,28 @@ void SendLocked(CInnovaphoneVars* conn)
     }
     bytes[length] = '\0';
     conn->m_bAnswer = 0;
+    LONG answers = conn->m_lAnswers;
     EnterCriticalSection(&conn->m_csHandles);
     if (conn->m_hWebSocketHandle) {
         DWORD error = WinHttpWebSocketSend(conn->m_hWebSocketHandle, WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE,
                                            bytes, (DWORD)length);
-        LogLine(3, L"Func.SendBuffer.Info.%s -->: %s %d Bytes", conn->m_szSection, conn->m_szSend, (int)length);
+        LogLine(3, L"Func.SendBuffer.Info.%s -->: %s %d Bytes", conn->m_szSection, RedactSecrets(conn->m_szSend),
+                (int)length);
         if (error != NO_ERROR)
             LogLine(0, L"Func.SendBuffer.Error.%s %d %s", conn->m_szSection, error, PluginSupport::GetErrorText(error));
     }
     LeaveCriticalSection(&conn->m_csHandles);
+    return answers;
 }
 
-BOOL FinishSend(CInnovaphoneVars* conn, DWORD passes)
+// Answered means: a message arrived after this send. The count cannot be reset by another
+// sender the way the shared flag is.
+BOOL FinishSend(CInnovaphoneVars* conn, LONG before, DWORD passes)
 {
-    if (passes)
-        WaitForAnswer(conn, passes);
-    BOOL answer = conn->m_bAnswer;
+    for (DWORD i = 0; i < passes && conn->m_lAnswers == before; ++i)
+        if (WaitForSingleObject(g_hStopWaits, 1) == WAIT_OBJECT_0)
+            break;
+    BOOL answer = conn->m_lAnswers != before;
     LogLine(3, L"Func.SendBuffer.End.Result %d", answer);
     return answer;
 }
@@ -297,30 +314,32 @@ BOOL FinishSend(CInnovaphoneVars* conn, DWORD passes)
 BOOL SendBuffer(CInnovaphoneVars* conn, DWORD passes)
 {
     EnterCriticalSection(&conn->m_csSend);
-    SendLocked(conn);
+    LONG before = SendLocked(conn);
     LeaveCriticalSection(&conn->m_csSend);
-    return FinishSend(conn, passes);
+    return FinishSend(conn, before, passes);
 }
 
 BOOL SendRequest(CInnovaphoneVars* conn, const wchar_t* text, DWORD passes)
 {
     EnterCriticalSection(&conn->m_csSend);
     CopyText(conn->m_szSend, _countof(conn->m_szSend), text);
-    SendLocked(conn);
+    LONG before = SendLocked(conn);
     LeaveCriticalSection(&conn->m_csSend);
-    return FinishSend(conn, passes);
+    return FinishSend(conn, before, passes);
 }
 
 void WaitForAnswer(CInnovaphoneVars* conn, DWORD passes)
 {
     for (DWORD i = 0; i < passes && !conn->m_bAnswer; ++i)
-        Sleep(1);
+        if (WaitForSingleObject(g_hStopWaits, 1) == WAIT_OBJECT_0)
+            break;
 }
 
 int WaitForText(const wchar_t* text, DWORD passes)
 {
     for (DWORD i = 0; i < passes && !*(volatile const wchar_t*)text; ++i)
-        Sleep(1000);
+        if (WaitForSingleObject(g_hStopWaits, 1000) == WAIT_OBJECT_0)
+            break;
     Sleep(10);
     return 0;
 }

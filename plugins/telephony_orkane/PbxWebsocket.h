@@ -19,7 +19,9 @@ void CreateWebsocket(CInnovaphoneVars* conn);
 void CloseWebSocket(CInnovaphoneVars* conn, BOOL stopThread);
 DWORD WINAPI MonitorThread(LPVOID param);
 // Sends m_szSend as one text message (the low byte of each unit) and waits up to passes
-// 1 ms passes for any answer; returns m_bAnswer.
+// 1 ms passes for any answer; returns whether a message arrived on the connection since this
+// very send (another thread's send in between does not hide it). The log line shows the text
+// with its secrets masked.
 BOOL SendBuffer(CInnovaphoneVars* conn, DWORD passes);
 // The same for a text that is first copied into m_szSend; the copy and the send are done
 // under the connection's send lock, so that two threads' requests never mix.
@@ -29,3 +31,6 @@ int WaitForText(const wchar_t* text, DWORD passes);
 
 // How long a stop waits for a receive thread before it gives up on it.
 extern DWORD g_dwMonitorStopWait;
+// Set while the plug-in stops (manual reset): every answer wait, text wait and login pause
+// ends at once, so that the threads that wait can be stopped in bounded time.
+extern HANDLE g_hStopWaits;

@@ -5,7 +5,6 @@
 #include "bus/BusTypes.h"
 #include "bus/CommonBusTypes.h"
 #include "bus/LogLine.h"
-#include "foundation/Credentials.h"
 #include "foundation/Format.h"
 #include "foundation/RegTool.h"
 #include "plugin_support/EditIO.h"
@@ -15,6 +14,7 @@
 #include "plugins/telephony_orkane/ModuleObjects.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
+#include "plugins/telephony_orkane/StoredSession.h"
 #include "plugins/telephony_orkane/TelephonyResource.h"
 
 const wchar_t kTelephonyModuleId[] = L"PLUGINTELEPHONYORKANE";
@@ -23,18 +23,6 @@ namespace {
 
 const wchar_t kGeneral[] = L"General";
 const wchar_t kMyAppsKey[] = L"SOFTWARE\\innovaphone\\myApps";
-
-struct Credential {
-    const wchar_t* entry;
-    wchar_t* field;
-    size_t size;
-};
-
-const Credential kCredentials[] = {
-    {L"Password", InnovaphoneVarsUser.m_szPassword, 128},
-    {L"Session", InnovaphoneVarsUser.m_szSession, 128},
-    {L"ExSession", InnovaphoneVarsUser.m_szExSession, 256},
-};
 
 void ReadText(const wchar_t* section, const wchar_t* key, wchar_t* field, size_t size)
 {
@@ -82,8 +70,7 @@ void DoReadSettings()
         FormatW(url, _countof(url), L"http://%s", g_szBaseURL);
         CopyText(g_szBaseURL, 260, url);
     }
-    for (const Credential& c : kCredentials)
-        CopyText(c.field, c.size, ReadCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, c.entry));
+    ReadLoginCredentials();
 }
 
 void DoSaveSettings()
@@ -104,9 +91,7 @@ void DoSaveSettings()
         else
             LogLine(0, L"Func.DoSaveSettings.Error.Write Settings ERROR! (%s)", t.key);
     }
-    for (const Credential& c : kCredentials)
-        if (c.field[0] && !WriteCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, c.entry, c.field))
-            LogLine(0, L"Func.DoSaveSettings.Error.Write Credential ERROR! (%s)", c.entry);
+    SaveLoginCredentials();
 }
 
 void HandleCommonBusMessage(UINT type, const wchar_t* text)

@@ -18,11 +18,25 @@ Tests steer it over the same sockets with {"mt":"FakePbx", ...} messages:
           of one conference; answered or cleared through UserConnect / UserClear)
       {"to":"app", ...} runs the action on the plug-in's latest connection of that kind
           instead of the control connection
+      {"drop":true} (ends the TCP connection without a close frame, as a PBX that goes away)
+      {"away":3.0} (drops every connection and accepts none for that many seconds)
+      {"forget_sessions":true} (the stored sessions the PBX handed out are no longer known)
+
+The login is modelled as the PBX's AppWebsocket protocol does it: every request is checked for
+the connection it came on and its members (violations are logged under "violations"), a
+response login needs a challenge issued on that same connection (a fresh one per "Login"), a
+wrong digest or an unknown session is refused with a LoginResult without user. A user login
+hands out a stored session: "session" in "LoginResult" ("usr" and "pwd" RC4-enciphered with
+keys made from SESSION_KEY_PATTERNS, the client nonce and the password), then "SessionAdded"
+and "UpdateOwnPresence". "two_factor" {"mode":"confirm"|"refuse"|"timeout","delay":s} sends
+"Authorize" first and the result only after the delay. "drop_on" lists "mt" values whose
+request ends the connection instead of an answer (each entry once).
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
 
 Received messages are appended to the --log file as JSON lines, with "path" and, for the
-digest checks, "verified". Exits after --timeout seconds at the latest.
+digest checks, "verified"; the line of a closed connection has the close frame's "code" (1006
+when none came). Exits after --timeout seconds at the latest.
 """
 
 import argparse
@@ -31,19 +45,45 @@ import copy
 import hashlib
 import json
 import os
+import secrets
 import sys
+import time
+from http import HTTPStatus
 
 import websockets
 
 CLIENT = "innovaphoneAppClient"
 
+# The keys of the stored session object's two parts: the client nonce and the user's password
+# fill the two places. The plug-in keeps the same two texts in one place (StoredSession.cpp).
+SESSION_KEY_PATTERNS = {"usr": "innovaphoneAppClient:usr:%s:%s",
+                        "pwd": "innovaphoneAppClient:pwd:%s:%s"}
+
+# Which connection each request belongs to (CheckBuild is answered on both).
+USER_ONLY = {"LoginInfo", "Login", "Logout", "AppGetLogin"}
+APP_ONLY = {"AppChallenge", "AppLogin", "Devices", "UserInitialize", "UserEnd", "UserCall",
+            "UserConnect", "UserClear"}
+RCC_REQUESTS = {"Devices", "UserInitialize", "UserEnd", "UserCall", "UserConnect", "UserClear"}
+# The members each request must carry (beyond "mt"), by kind of request.
+MEMBERS = {
+    "Login-start": {"type", "userAgent"},
+    "Login-response": {"type", "method", "username", "nonce", "response", "userAgent"},
+    "AppGetLogin": {"src", "app", "challenge"},
+    "AppLogin": {"app", "domain", "sip", "guid", "dn", "info", "pbxObj", "digest"},
+    "Devices": {"api"},
+    "UserInitialize": {"api", "cn"},
+    "UserEnd": {"api", "cn", "user"},
+    "UserCall": {"api", "user", "cn", "e164", "h323"},
+    "UserConnect": {"api", "call"},
+    "UserClear": {"api", "call", "vause"},
+}
+
 DEFAULTS = {
     "user": "Anna Test",
     "password": "geheim",
     "domain": "example.test",
-    "challenge": "c0ffee0123456789",
-    "app_challenge": "a99ca11e",
-    "session": "",            # a stored session id the PBX accepts ("" = none)
+    "challenge": None,        # None: a fresh random challenge for every "Login"
+    "app_challenge": None,    # None: a fresh random challenge for every "AppChallenge"
     "build": "1300",
     "guid": "{0D1E2F30-4151-6273-8495-A6B7C8D9EAFB}",
     "dn": "Anna Test",
@@ -54,7 +94,34 @@ DEFAULTS = {
     "answer_delay": 0.0,       # seconds before each answer ("answer slowly")
     "silent": [],              # "mt" values that get no answer at all
     "refuse_login": False,     # refuse every login whatever the digest
+    "two_factor": None,        # {"mode": "confirm"|"refuse"|"timeout", "delay": seconds}
+    "session_object": True,    # a user login hands out a stored session
+    "drop_on": [],             # "mt" values whose request drops the connection
 }
+
+
+def rc4(key, data):
+    """RC4 (the stream cipher), written out here so that the plug-in's use of OpenSSL is
+    checked against an independent model."""
+    box = list(range(256))
+    j = 0
+    for i in range(256):
+        j = (j + box[i] + key[i % len(key)]) & 0xFF
+        box[i], box[j] = box[j], box[i]
+    out = bytearray()
+    i = j = 0
+    for byte in data:
+        i = (i + 1) & 0xFF
+        j = (j + box[i]) & 0xFF
+        box[i], box[j] = box[j], box[i]
+        out.append(byte ^ box[(box[i] + box[j]) & 0xFF])
+    return bytes(out)
+
+
+def session_part(part, text, nonce, password):
+    """One part of the stored session object: the text enciphered, as upper-case hex."""
+    key = ansi(SESSION_KEY_PATTERNS[part] % (nonce, password))
+    return rc4(key, ansi(text)).hex().upper()
 
 
 def dumps(value, **_):
@@ -83,6 +150,17 @@ def app_digest(app, challenge, guid):
     return hashlib.sha256(f"{app}:{challenge}:{guid}".encode()).hexdigest()
 
 
+class Conn:
+    """What the PBX knows about one websocket."""
+    def __init__(self, kind, ws):
+        self.kind = kind
+        self.ws = ws
+        self.challenge = ""       # of the last "Login" start on this connection
+        self.login_type = ""
+        self.app_challenge = ""   # of the last "AppChallenge" on this connection
+        self.user = False         # a user (or session) login succeeded here
+
+
 class Pbx:
     def __init__(self, base, log_path):
         self.base = base
@@ -94,14 +172,25 @@ class Pbx:
         # RCC: user handle -> device hw; call id -> {"conf", "user", "state", "peer"}
         self.rcc_users = {}
         self.calls = {}
-        # The plug-in's latest connection of each kind (a control connection sends only
+        # The plug-in's latest connection (Conn) of each kind (a control connection sends only
         # FakePbx messages and never becomes one).
         self.peers = {}
+        self.app_challenges = set()
+        self.sessions = {}        # deciphered user part -> (session id, deciphered password part)
+        self.conns = set()
+        self.away_until = 0.0
 
     def log(self, record):
         if self.log_path:
             with open(self.log_path, "a", encoding="utf-8") as f:
                 f.write(json.dumps(record, ensure_ascii=False) + "\n")
+
+    async def process_request(self, path, headers):
+        """An away PBX takes no connection at all (the listener is closed meanwhile); this
+        catches an upgrade that raced the close."""
+        if time.monotonic() < self.away_until:
+            return HTTPStatus.SERVICE_UNAVAILABLE, [], b""
+        return None
 
     async def handler(self, ws):
         path = ws.path
@@ -112,6 +201,8 @@ class Pbx:
         else:
             await ws.close(1008, "unknown path")
             return
+        conn = Conn(kind, ws)
+        self.conns.add(conn)
         self.log({"path": kind, "event": "open"})
         try:
             async for message in ws:
@@ -127,42 +218,58 @@ class Pbx:
                     continue
                 record = {"path": kind, "msg": msg}
                 if msg.get("mt") != "FakePbx":
-                    self.peers[kind] = ws
-                answers = self.answer(kind, msg, record)
-                self.log(record)
+                    self.peers[kind] = conn
                 if msg.get("mt") == "FakePbx":
-                    if not await self.control(ws, msg):
+                    self.log(record)
+                    if not await self.control(conn, msg):
                         return
                     continue
+                if msg.get("mt") in self.cfg["drop_on"]:
+                    self.cfg["drop_on"].remove(msg.get("mt"))   # once per entry
+                    record["dropped"] = True
+                    self.log(record)
+                    ws.transport.abort()
+                    return
+                answers = self.answer(conn, msg, record)
+                self.log(record)
                 if msg.get("mt") in self.cfg["silent"]:
                     continue
                 for a in answers:
+                    if isinstance(a, (int, float)):
+                        await asyncio.sleep(a)   # a pause between two answers
+                        continue
                     if self.cfg["answer_delay"]:
                         await asyncio.sleep(self.cfg["answer_delay"])
                     await ws.send(dumps(a, ensure_ascii=False))
         except websockets.ConnectionClosed:
             pass
-        self.log({"path": kind, "event": "closed"})
+        finally:
+            self.conns.discard(conn)
+            if self.peers.get(kind) is conn:
+                del self.peers[kind]
+        self.log({"path": kind, "event": "closed", "code": ws.close_code})
 
-    async def control(self, ws, msg):
+    async def control(self, conn, msg):
         if msg.get("reset"):
             self.cfg = copy.deepcopy(DEFAULTS)
             self.rcc_users.clear()
             self.calls.clear()
+            self.sessions.clear()
         self.cfg.update(msg.get("set", {}))
         for action in msg.get("run", []):
-            target = ws
+            target = conn
             if "to" in action:
                 target = self.peers.get(action["to"])
                 if target is None:
                     self.log({"control": "no connection", "to": action["to"]})
                     continue
-            if not await self.run_action(target, action) and target is ws:
+            if not await self.run_action(target, action) and target is conn:
                 return False
         return True
 
-    async def run_action(self, ws, action):
+    async def run_action(self, conn, action):
         """One scripted step; False when it closed the socket."""
+        ws = conn.ws
         if "send" in action:
             await ws.send(dumps(action["send"], ensure_ascii=False))
         elif "raw" in action:
@@ -179,6 +286,14 @@ class Pbx:
         elif "close" in action:
             await ws.close(action["close"])
             return False
+        elif "drop" in action:
+            ws.transport.abort()
+            return False
+        elif "away" in action:
+            asyncio.get_running_loop().create_task(self.go_away(action["away"]))
+            return False
+        elif "forget_sessions" in action:
+            self.sessions.clear()
         elif "nested" in action:
             n = action["nested"]
             await ws.send("[" * n + "]" * n)
@@ -220,10 +335,12 @@ class Pbx:
             del self.calls[call]
         return out
 
-    def answer_rcc(self, kind, msg, record):
+    def answer_rcc(self, conn, msg, record):
         """RCC requests; None when msg is none of them."""
         c, mt = self.cfg, msg.get("mt")
-        rcc = kind == "app" and msg.get("api") == "RCC"
+        rcc = conn.kind == "app" and msg.get("api") == "RCC"
+        if mt in RCC_REQUESTS and not conn.user:
+            self.violation(record, f"{mt} before the application login")
         if mt == "Devices":
             record["verified"] = rcc
             return [{"mt": "DevicesResult", "api": "RCC", "devices": c["devices"]}]
@@ -239,6 +356,8 @@ class Pbx:
         if mt == "UserEnd":
             ok = rcc and msg.get("cn") == c["cn"] and msg.get("user") in self.rcc_users
             record["verified"] = ok
+            if msg.get("user") not in self.rcc_users:
+                self.violation(record, "UserEnd for a user handle the PBX did not give")
             if ok:
                 del self.rcc_users[msg["user"]]
             return [{"mt": "UserEndResult", "api": "RCC"}]
@@ -276,48 +395,142 @@ class Pbx:
             return out
         return None
 
-    def answer(self, kind, msg, record):
-        """The PBX's answers to one request (empty: none)."""
+    async def go_away(self, seconds):
+        """Closes the listener and every connection, and listens again after the time."""
+        self.away_until = time.monotonic() + seconds
+        self.log({"event": "away", "seconds": seconds})
+        self.server.server.close()
+        for c in list(self.conns):
+            c.ws.transport.abort()
+        await asyncio.sleep(seconds)
+        self.server = await self.serve(self.port)
+        self.log({"event": "back"})
+
+    async def serve(self, port):
+        return await websockets.serve(self.handler, "127.0.0.1", port, compression=None,
+                                      ping_interval=None, max_size=None, reuse_address=True,
+                                      process_request=self.process_request)
+
+    @staticmethod
+    def violation(record, text):
+        record.setdefault("violations", []).append(text)
+
+    def check(self, conn, msg, record):
+        """Records every way the request differs from what the PBX takes."""
+        mt = msg.get("mt")
+        if mt in USER_ONLY and conn.kind != "user":
+            self.violation(record, f"{mt} on the {conn.kind} connection")
+        if mt in APP_ONLY and conn.kind != "app":
+            self.violation(record, f"{mt} on the {conn.kind} connection")
+        key = mt
+        if mt == "Login":
+            key = "Login-response" if "response" in msg else "Login-start"
+        for member in sorted(MEMBERS.get(key, ())):
+            if member not in msg:
+                self.violation(record, f"{mt} without {member}")
+        if mt in RCC_REQUESTS and msg.get("api") != "RCC":
+            self.violation(record, f"{mt} with api {msg.get('api')!r}")
+
+    def user_login_answers(self, conn, msg, record):
+        c = self.cfg
+        nonce = msg.get("nonce", "")
+        conn.user = True
+        result = {"mt": "LoginResult", "info": {"user": {
+            "guid": c["guid"], "dn": c["dn"], "num": c["num"], "prefix": c["prefix"]}}}
+        answers = [result]
+        if c["session_object"] and msg.get("type") == "user":
+            usr = "sess-" + secrets.token_hex(6)
+            pwd = secrets.token_hex(12)
+            sid = secrets.token_hex(8)
+            self.sessions[usr] = (sid, pwd)
+            record["session"] = {"id": sid, "usr": usr, "pwd": pwd}
+            result["info"]["session"] = {
+                "usr": session_part("usr", usr, nonce, c["password"]),
+                "pwd": session_part("pwd", pwd, nonce, c["password"])}
+            answers.append({"mt": "SessionAdded", "id": sid,
+                            "info": {"current": True, "userAgent": msg.get("userAgent", "")}})
+        answers.append({"mt": "UpdateOwnPresence", "presence": [{"c": "", "status": "open"}]})
+        return answers
+
+    def login(self, conn, msg, record):
+        c = self.cfg
+        if "response" not in msg:
+            conn.challenge = c["challenge"] or secrets.token_hex(8)
+            conn.login_type = msg.get("type", "user")
+            if conn.login_type not in ("user", "session"):
+                self.violation(record, f"Login of type {conn.login_type!r}")
+            return [{"mt": "Authenticate", "type": conn.login_type, "method": "digest",
+                     "domain": c["domain"], "challenge": conn.challenge}]
+        refused = [{"mt": "LoginResult", "error": 1, "errorText": "Login refused"}]
+        challenge, conn.challenge = conn.challenge, ""
+        if not challenge:
+            self.violation(record, "response login before its challenge")
+            record["verified"] = False
+            return refused
+        if msg.get("type") != conn.login_type:
+            self.violation(record, "response login of another type than its challenge")
+        if msg.get("method") != "digest":
+            self.violation(record, f"method {msg.get('method')!r}")
+        nonce = msg.get("nonce", "")
+        if msg.get("type") == "session":
+            known = self.sessions.get(msg.get("username", ""))
+            ok = bool(known) and msg.get("response") == session_digest(
+                c["domain"], known[0], known[1], nonce, challenge)
+        else:
+            want = user_digest(c["domain"], c["user"], c["password"], nonce, challenge)
+            ok = msg.get("username") == c["user"].lower() and msg.get("response") == want
+        ok = ok and not c["refuse_login"]
+        record["verified"] = ok
+        if not ok:
+            return refused
+        tf = c["two_factor"]
+        if tf and msg.get("type") == "user":
+            answers = [{"mt": "Authorize", "type": "user", "userAgent": msg.get("userAgent", "")},
+                       float(tf.get("delay", 1.0))]
+            if tf.get("mode") == "confirm":
+                return answers + self.user_login_answers(conn, msg, record)
+            return answers + [{"mt": "LoginResult", "error": 2, "errorText":
+                               "Authorization " + ("refused" if tf.get("mode") == "refuse" else "timed out")}]
+        return self.user_login_answers(conn, msg, record)
+
+    def answer(self, conn, msg, record):
+        """The PBX's answers to one request (empty: none); a number is a pause."""
         c, mt = self.cfg, msg.get("mt")
+        self.check(conn, msg, record)
         if mt == "CheckBuild":
             return [{"mt": "CheckBuildResult", "build": c["build"]}]
         if mt == "LoginInfo":
             return [{"mt": "LoginInfoResult"}]
         if mt == "Logout":
+            conn.user = False
             return [{"mt": "LogoutResult"}]
         if mt == "Login":
-            if "response" not in msg:
-                return [{"mt": "Authenticate", "type": msg.get("type", "user"),
-                         "method": "digest", "domain": c["domain"],
-                         "challenge": c["challenge"]}]
-            if msg.get("type") == "session":
-                want = session_digest(c["domain"], c["session"], c["password"],
-                                      msg.get("nonce", ""), c["challenge"])
-                ok = bool(c["session"])
-            else:
-                want = user_digest(c["domain"], c["user"], c["password"],
-                                   msg.get("nonce", ""), c["challenge"])
-                ok = msg.get("username") == c["user"].lower()
-            ok = ok and msg.get("response") == want and not c["refuse_login"]
-            record["verified"] = ok
-            if not ok:
-                return [{"mt": "LoginResult", "error": 1, "errorText": "Login refused"}]
-            return [{"mt": "LoginResult", "info": {"user": {
-                "guid": c["guid"], "dn": c["dn"], "num": c["num"], "prefix": c["prefix"]}}}]
+            return self.login(conn, msg, record)
         if mt == "AppGetLogin":
+            if not conn.user:
+                self.violation(record, "AppGetLogin before the user login")
+            if msg.get("challenge") not in self.app_challenges:
+                self.violation(record, "AppGetLogin for a challenge the PBX did not issue")
             self.app_digest = app_digest(msg.get("app", ""), msg.get("challenge", ""), c["guid"])
             return [{"mt": "AppGetLoginResult", "app": msg.get("app", ""), "domain": c["domain"],
                      "sip": c["cn"], "guid": c["guid"], "dn": c["dn"], "pbxObj": "orvix",
                      "digest": self.app_digest,
                      "info": {"appobj": "orvix", "cn": c["cn"], "unique": True}}]
         if mt == "AppChallenge":
-            return [{"mt": "AppChallengeResult", "challenge": c["app_challenge"]}]
+            conn.app_challenge = c["app_challenge"] or secrets.token_hex(4)
+            self.app_challenges.add(conn.app_challenge)
+            return [{"mt": "AppChallengeResult", "challenge": conn.app_challenge}]
         if mt == "AppLogin":
-            ok = bool(self.app_digest) and msg.get("digest") == self.app_digest \
+            if not conn.app_challenge:
+                self.violation(record, "AppLogin before its challenge")
+            want = app_digest(msg.get("app", ""), conn.app_challenge, c["guid"])
+            ok = bool(conn.app_challenge) and msg.get("digest") == want \
                 and not c["refuse_login"]
+            conn.app_challenge = ""
+            conn.user = ok
             record["verified"] = ok
             return [{"mt": "AppLoginResult", "ok": ok}]
-        rcc = self.answer_rcc(kind, msg, record)
+        rcc = self.answer_rcc(conn, msg, record)
         if rcc is not None:
             return rcc
         return []
@@ -331,17 +544,17 @@ async def main():
     p.add_argument("--timeout", type=float, default=240)
     args = p.parse_args()
     pbx = Pbx(args.base, args.log)
-    async with websockets.serve(pbx.handler, "127.0.0.1", 0, compression=None,
-                                ping_interval=None, max_size=None) as server:
-        port = server.sockets[0].getsockname()[1]
-        tmp = args.port_file + ".tmp"
-        with open(tmp, "w") as f:
-            f.write(f"{port}\n")
-        os.replace(tmp, args.port_file)
-        try:
-            await asyncio.wait_for(asyncio.Future(), args.timeout)
-        except asyncio.TimeoutError:
-            print("fake_pbx: time limit reached", file=sys.stderr)
+    pbx.server = await pbx.serve(0)
+    pbx.port = pbx.server.sockets[0].getsockname()[1]
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(f"{pbx.port}\n")
+    os.replace(tmp, args.port_file)
+    try:
+        await asyncio.wait_for(asyncio.Future(), args.timeout)
+    except asyncio.TimeoutError:
+        print("fake_pbx: time limit reached", file=sys.stderr)
+    pbx.server.close()
 
 
 if __name__ == "__main__":

@@ -7,6 +7,9 @@
 //   postpump:<CMD>[:<Arg>]  posts it and pumps this thread's messages before returning
 //   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
 //   crash:                  raises an access violation (the host's crash guard writes a dump)
+//   msgbox:<caption>        shows a message box with that caption and waits for its answer
+// Built with TEST_PLUGIN_DIRECTORY it is also a contact search: a call event of the caller in
+// its directory entry gets that contact as a result record (DirectoryLookup.h).
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
@@ -14,6 +17,9 @@
 #include "foundation/Format.h"
 #include "foundation/TextUtils.h"
 #include "tests/plugins/TestPluginRecord.h"
+#ifdef TEST_PLUGIN_DIRECTORY
+#include "tests/plugins/DirectoryLookup.h"
+#endif
 
 #include <windows.h>
 
@@ -196,6 +202,10 @@ void Act(const wchar_t* text)
         if (wcscmp(verb, L"postpump") == 0)
             PumpHere();
         Record(L"ActionDone", 0, arg);
+    } else if (wcscmp(verb, L"msgbox") == 0) {
+        Record(L"MessageBox", 0, arg);
+        MessageBoxW(nullptr, L"A test plug-in asks.", arg, MB_OK | MB_ICONINFORMATION);
+        Record(L"ActionDone", 0, arg);
     } else if (wcscmp(verb, L"crash") == 0) {
         Record(L"Crash", 0, arg);
         *static_cast<volatile int*>(nullptr) = 1;
@@ -267,6 +277,10 @@ DWORD WINAPI DLL_PluginBusProcess(DWORD type, wchar_t* text)
     Record(L"BusProcess", type, text);
     if (text)
         Act(text);
+#ifdef TEST_PLUGIN_DIRECTORY
+    if (type == QOR_BUSMSG_CALLEVENT && text && AttachDirectoryEntry(text))
+        Record(L"Found", type, text);
+#endif
     return TEST_PLUGIN_ANSWER;
 }
 

@@ -15,7 +15,7 @@ struct TestPluginCall {
     wchar_t function[24];  // "BusProcess", "AfterLoad", "BeforeClose", "Attach", "Detach"...
     DWORD type;            // the bus Type or the argument of the call
     DWORD thread;
-    wchar_t text[256];     // the head of the message: "Key=Value;" for each value of a bus text
+    wchar_t text[512];     // the head of the message: "Key=Value;" for each value of a bus text
 };
 
 struct TestPluginRecord {

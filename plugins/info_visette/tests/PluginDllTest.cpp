@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include <map>
 #include <string>
 
@@ -161,6 +163,26 @@ bool Logged(RecordingWindow& host, const wchar_t* text)
     return false;
 }
 
+int Count(RecordingWindow& host, const wchar_t* text)
+{
+    int n = 0;
+    for (const auto& m : host.OfType(QOR_BUSMSG_LOG))
+        n += m.text.find(text) != std::wstring::npos;
+    return n;
+}
+
+// The threads of this process now.
+size_t ProcessThreads()
+{
+    size_t n = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {sizeof(entry)};
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        n += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return n;
+}
+
 class VisetteDll : public ::testing::Test {
 protected:
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kProgramKey); }
@@ -187,11 +209,73 @@ TEST_F(VisetteDll, ExportsResolveByPlainNameAndIdentifyThePlugin)
     EXPECT_EQ(1u, p.getDisable());
     p.setDisable(0);
 
+    // Start runs the display thread and stop ends it and saves the settings; a second stop
+    // does nothing, and a restart after it works.
+    p.Bus(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", L"2"));
+    const size_t threads = ProcessThreads();
+    auto saves = [&] { return Count(host, L"Write Settings OK! (Duration)"); };
+    const struct {
+        const char* step;
+        bool start;
+        size_t threads;
+        int saves;
+    } steps[] = {
+        {"start", true, threads + 1, 0},
+        {"stop", false, threads, 1},
+        {"second stop", false, threads, 1},
+        {"restart", true, threads + 1, 1},
+        {"stop after restart", false, threads, 2},
+    };
+    for (const auto& s : steps) {
+        if (s.start)
+            p.afterLoad();
+        else
+            p.beforeClose();
+        PumpFor(30);
+        EXPECT_EQ(s.threads, ProcessThreads()) << s.step;
+        EXPECT_EQ(s.saves, saves()) << s.step;
+    }
+}
+
+// The bus types every module handles: forced ignore takes the user's switch away until
+// allow-disable gives it back; the flag exports follow; debug level and scheme are taken
+// even while the plug-in is switched off.
+TEST_F(VisetteDll, CommonBusTypesDriveTheModuleFlags)
+{
+    WriteSettings({});
+    Plugin p(DistPlugin());
+    ASSERT_NE(nullptr, p.module);
     p.afterLoad();
+    const struct {
+        const char* step;
+        DWORD type;      // 0: DLL_SetDisableState(1) instead of a message
+        DWORD canDisable;
+        DWORD disableState;
+        int ignore;
+    } steps[] = {
+        {"at start", QOR_BUSMSG_LOG, 1, 0, 0},
+        {"forced ignore", QOR_BUSMSG_FORCEIGNORE, 0, 1, 1},
+        {"user switches on while forced", 0, 0, 1, 0},
+        {"allow disable", QOR_BUSMSG_ALLOWDISABLE, 1, 0, 0},
+        {"forced again", QOR_BUSMSG_FORCEIGNORE, 0, 1, 1},
+        {"allowed again: still off until switched on", QOR_BUSMSG_ALLOWDISABLE, 1, 1, 1},
+    };
+    for (const auto& s : steps) {
+        if (s.type)
+            EXPECT_EQ(1u, p.Bus(s.type)) << s.step;
+        else
+            p.setDisable(0);
+        EXPECT_EQ(s.canDisable, p.canDisable()) << s.step;
+        EXPECT_EQ(s.disableState, p.getDisable()) << s.step;
+        EXPECT_EQ(s.ignore, *p.ignore) << s.step;
+    }
+    // Switched off, the debug level still reaches the module: once on again, it logs.
+    p.Bus(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", L"3"));
+    p.setDisable(0);
+    host.Clear();
     p.beforeClose();
-    p.beforeClose();  // idempotent
-    p.afterLoad();    // and a restart after it works
-    p.beforeClose();
+    PumpFor(50);
+    EXPECT_TRUE(Logged(host, L"Func.DLL_PluginBeforeClose.Begin"));
 }
 
 TEST_F(VisetteDll, NumberedCopyShowsItsNumber)
@@ -351,9 +435,12 @@ TEST_F(VisetteDll, UnloadWithoutStopLeavesNoThreadBehind)
     ASSERT_NE(nullptr, module);
     auto afterLoad = reinterpret_cast<PFN_DLL_PluginAfterLoad>(GetProcAddress(module, "DLL_PluginAfterLoad"));
     ASSERT_NE(nullptr, afterLoad);
+    const size_t threads = ProcessThreads();
     afterLoad();
+    EXPECT_EQ(threads + 1, ProcessThreads()) << "the display thread runs";
     EXPECT_TRUE(FreeLibrary(module));
-    // The display thread wakes every 10 ms; had it survived, it would have crashed by now.
-    PumpFor(300);
-    SUCCEED();
+    // The unload ended the thread (it would otherwise wake in unmapped code) and said why.
+    EXPECT_EQ(threads, ProcessThreads());
+    PumpFor(100);
+    EXPECT_TRUE(Logged(host, L"Unloaded while the display thread runs"));
 }

@@ -30,7 +30,11 @@ using testing_support::TestHost;
 
 const wchar_t kProgramKey[] = L"SOFTWARE\\Orvix\\orkane_plugin_test";
 const wchar_t kModuleId[] = L"PLUGINTELEPHONYORKANE";
-const wchar_t kUser[] = L"Anna Test";  // the fake PBX's user and password
+// The user and password this program's fake PBX is set to. The user is this program's own:
+// the Credential Manager entries are named by it, and the login test program, running beside
+// this one in the same Wine prefix, stores its own user's session there.
+const wchar_t kUser[] = L"Paul Plugin";
+const wchar_t kPbxSetUp[] = L"\"reset\":true,\"set\":{\"user\":\"Paul Plugin\"}";
 const wchar_t kPassword[] = L"geheim";
 
 std::wstring Port()
@@ -173,7 +177,7 @@ protected:
     {
         ASSERT_FALSE(Port().empty()) << "run through scripts/with-fake-pbx";
         ASSERT_TRUE(m_control.ok());
-        ASSERT_TRUE(m_control.Run(L"", L"\"reset\":true"));
+        ASSERT_TRUE(m_control.Run(L"", kPbxSetUp));
         g_logStart = 0;
         g_logStart = PbxLog().size();
     }
@@ -181,6 +185,10 @@ protected:
     {
         m_host.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, kProgramKey);
+        // Everything the plug-in sent, its stop included, kept the PBX's protocol rules
+        // (connection, members, order, handles).
+        for (const std::string& line : PbxLines({"\"violations\""}))
+            ADD_FAILURE() << "the PBX found a request against its rules: " << line;
     }
 
     // Loads the test tree's plug-ins (the real telephony plug-in among them) and starts them.
@@ -240,6 +248,10 @@ TEST_F(OrkanePlugin, ExportsIdentityAndCommonTypes)
     EXPECT_EQ(222u, Export<PFN_DLL_GetPluginID>("DLL_GetPluginID")());
     EXPECT_STREQ(L"Innovaphone", Export<PFN_DLL_GetPluginName>("DLL_GetPluginName")());
     EXPECT_EQ(1u, Export<PFN_DLL_IsUnicode>("DLL_IsUnicode")());
+    // Its own resources hold the settings page and the two-factor confirmation dialog, which
+    // the confirmation thread loads from the plug-in's module.
+    for (int dialog : {101, 104})
+        EXPECT_NE(nullptr, FindResourceW(m_module, MAKEINTRESOURCEW(dialog), RT_DIALOG)) << dialog;
     // No URL, user or password: no connection is tried.
     testing_support::PumpFor(300);
     EXPECT_TRUE(PbxLines({"\"event\": \"open\""}).empty());
@@ -435,10 +447,21 @@ TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
     ASSERT_TRUE(WaitForMonitoring());
     EXPECT_TRUE(PbxLines({"\"UserCall\""}).empty());
     testing_support::PumpFor(300);
+    // The first login handed out a stored session; coming back on, the plug-in logs in with it.
+    auto handedOut = PbxLines({"\"type\": \"user\", \"method\"", "\"session\": {"});
+    ASSERT_EQ(1u, handedOut.size());
+    EXPECT_EQ(1u, PbxLines({"\"type\": \"session\", \"method\"", "\"verified\": true"}).size());
+    // The session's deciphered secret (the PBX's record of what it handed out) stays out of
+    // the log as the password does.
+    std::string secret = handedOut[0].substr(handedOut[0].find("\"pwd\": \"") + 8);
+    secret = secret.substr(0, secret.find('"'));
+    ASSERT_FALSE(secret.empty());
+    std::wstring wideSecret(secret.begin(), secret.end());
     bool loginLogged = false;
     for (const auto& m : Messages(QOR_BUSMSG_LOG)) {
-        loginLogged = loginLogged || m.text.find(L"\"type\":\"user\",\"method\"") != std::wstring::npos;
+        loginLogged = loginLogged || m.text.find(L"\"type\":\"session\",\"method\"") != std::wstring::npos;
         EXPECT_EQ(std::wstring::npos, m.text.find(kPassword)) << Get(m, L"Text");
+        EXPECT_EQ(std::wstring::npos, m.text.find(wideSecret)) << Get(m, L"Text");
     }
     EXPECT_TRUE(loginLogged);
 }
@@ -665,13 +688,27 @@ TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
     ASSERT_FALSE(Port().empty()) << "run through scripts/with-fake-pbx";
     PbxControl control;
     ASSERT_TRUE(control.ok());
-    ASSERT_TRUE(control.Run(L"", L"\"reset\":true"));
+    ASSERT_TRUE(control.Run(L"", kPbxSetUp));
     g_logStart = 0;
     g_logStart = PbxLog().size();
     testing_support::PluginCallLog log(L"orkanehost");
-    // The host's settings store: the registry under its program name.
-    const wchar_t kHostKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane\\General";
+    // The host's settings store: the registry under its program name. What the test adds there
+    // goes again on every way out: a left-over program key would steer every later host run.
+    struct StoreCleanup {
+        bool existed;
+        ~StoreCleanup()
+        {
+            RegDeleteTreeW(HKEY_CURRENT_USER, existed ? L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane"
+                                                      : L"SOFTWARE\\Orvix\\OrvixTelvane");
+        }
+    };
     HKEY key = nullptr;
+    StoreCleanup cleanup{RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane", 0, KEY_READ, &key) ==
+                         ERROR_SUCCESS};
+    if (key)
+        RegCloseKey(key);
+    key = nullptr;
+    const wchar_t kHostKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane\\General";
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kHostKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                                              nullptr));
     const std::wstring url = L"ws://127.0.0.1:" + Port();
@@ -705,5 +742,4 @@ TEST(OrkaneRealHost, LoadsLogsInAndPutsCallsOnTheBus)
     }
     EXPECT_EQ(1u, PbxLines({"\"UserEnd\"", "\"verified\": true"}).size());
     EXPECT_EQ(2u, PbxLines({"\"event\": \"closed\""}).size());
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Orvix\\OrvixTelvane\\PluginTelephonyOrkane");
 }

@@ -3,6 +3,8 @@
 //   BusSender send <type> [Key=Value]... puts a bus text on the host window by WM_SETTEXT
 //   BusSender traymenu                   opens the tray menu as a right click on the icon does
 //   BusSender closemenu                  closes an open menu with the Escape key
+//   BusSender rect <window class>        prints "x y width height" of the host process's
+//                                        visible top-level window of that class (exit 1: none)
 #include <windows.h>
 
 #include <cstdio>
@@ -56,12 +58,31 @@ int Send(HWND host, int argc, wchar_t** argv)
     return 0;
 }
 
+// The first visible top-level window of that class that belongs to the host's process.
+int PrintRect(HWND host, const wchar_t* windowClass)
+{
+    DWORD hostProcess = 0;
+    GetWindowThreadProcessId(host, &hostProcess);
+    for (HWND w = FindWindowExW(nullptr, nullptr, windowClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, windowClass, nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        RECT r;
+        if (process != hostProcess || !IsWindowVisible(w) || !GetWindowRect(w, &r))
+            continue;
+        wprintf(L"%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        fwprintf(stderr, L"usage: BusSender wait <seconds> | send <type> [Key=Value]... | traymenu | closemenu\n");
+        fwprintf(stderr, L"usage: BusSender wait <seconds> | send <type> [Key=Value]... | traymenu | closemenu | "
+                         L"rect <window class>\n");
         return 2;
     }
     std::wstring command = argv[1];
@@ -91,6 +112,8 @@ int wmain(int argc, wchar_t** argv)
         PostMessageW(menu ? menu : host, WM_KEYDOWN, VK_ESCAPE, 0);
         return 0;
     }
+    if (command == L"rect" && argc > 2)
+        return PrintRect(host, argv[2]);
     fwprintf(stderr, L"BusSender: unknown command\n");
     return 2;
 }

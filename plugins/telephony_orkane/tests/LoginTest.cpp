@@ -1,0 +1,604 @@
+// The login thread end to end against the fake PBX that scripts/with-fake-pbx runs
+// (tests/fake_pbx/fake_pbx.py), which checks every request itself: password login, the stored
+// session (deciphered, re-used, refused), two-factor confirmation, the PBX away at start-up,
+// stopping the thread at any point, and no secret in any log line.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bus/BusMessage.h"
+#include "bus/BusTypes.h"
+#include "bus/LogLine.h"
+#include "foundation/Credentials.h"
+#include "foundation/Format.h"
+#include "foundation/Seams.h"
+#include "foundation/TextEncoding.h"
+#include "foundation/TextUtils.h"
+#include "plugin_support/JsonParserBase.h"
+#include "plugins/telephony_orkane/CallControl.h"
+#include "plugins/telephony_orkane/CallRecords.h"
+#include "plugins/telephony_orkane/ConfirmDialog.h"
+#include "plugins/telephony_orkane/Login.h"
+#include "plugins/telephony_orkane/ModuleObjects.h"
+#include "plugins/telephony_orkane/PbxWebsocket.h"
+#include "plugins/telephony_orkane/StoredSession.h"
+#include "tests/hosts/RecordingWindow.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testing_support::RecordingWindow;
+
+// One request as the fake PBX logged it.
+struct PbxRequest {
+    std::wstring path, mt, type, raw;
+    bool response = false;    // a login with a digest response
+    int verified = -1;        // the PBX's digest check: -1 none, 0 refused, 1 accepted
+    bool violations = false;  // the PBX found the request malformed or out of order
+    std::wstring sessionId, sessionUsr, sessionPwd;  // a session the PBX handed out
+};
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), &wide[0], n);
+    return wide;
+}
+
+std::wstring PbxLogPath()
+{
+    wchar_t log[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"FAKE_PBX_LOG", log, _countof(log));
+    return log;
+}
+
+// What the message box seam was asked, and its answer.
+struct Question {
+    std::wstring caption, text;
+    UINT type;
+};
+std::vector<Question> g_questions;
+int g_answer = IDCANCEL;
+
+int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    g_questions.push_back({caption ? caption : L"", text ? text : L"", type});
+    return g_answer;
+}
+
+class LoginTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t port[16] = L"";
+        ASSERT_NE(0u, GetEnvironmentVariableW(L"FAKE_PBX_PORT", port, _countof(port)))
+            << "run through scripts/with-fake-pbx";
+        FormatW(g_szBaseURL, _countof(g_szBaseURL), L"ws://127.0.0.1:%s", port);
+        g_hWndParent = m_host.hwnd();
+        g_dwGlobalDebugLevel = 5;
+        SetBusSenderName(L"PLUGINTELEPHONYORKANE");
+        SetLogModuleName(L"PLUGINTELEPHONYORKANE");
+        g_pfnMessageBoxW = RecordMessageBox;
+        g_questions.clear();
+        g_answer = IDCANCEL;
+        g_dwLoginRetryWait = 60000;
+        g_dwDisconnectWait = 10000;
+        g_ResourceAccess.m_hResource = nullptr;
+        CInnovaphoneVars* user = &InnovaphoneVarsUser;
+        wcscpy(user->m_szUser, L"Anna Test");
+        wcscpy(user->m_szPassword, L"geheim");
+        user->m_szSession[0] = user->m_szExSession[0] = user->m_szDigest[0] = L'\0';
+        g_RccDevices.clear();
+        g_szSelectedDevice[0] = L'\0';
+        ASSERT_TRUE(Control(L"\"reset\":true"));
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        testing_support::PumpFor(20);
+        m_host.Clear();
+    }
+
+    void TearDown() override
+    {
+        StopLoginThreads();
+        CloseWebSocket(&InnovaphoneVarsUser, TRUE);
+        CloseWebSocket(&InnovaphoneVarsApp, TRUE);
+        CloseWebSocket(&m_control, TRUE);
+        if (m_library)
+            FreeLibrary(m_library);
+        g_ResourceAccess.m_hResource = nullptr;
+        g_pfnMessageBoxW = MessageBoxW;
+        testing_support::PumpFor(50);
+        g_hWndParent = nullptr;
+    }
+
+    // Steers the PBX over a connection of the test's own: {"mt":"FakePbx",<members>,"run":[..]}
+    // and waits for the marker the PBX sends after the steps (unless a step drops it).
+    bool Control(const wchar_t* members, const wchar_t* steps = L"", bool marker = true)
+    {
+        if (!m_control.m_hWebSocketHandle) {
+            BuildWebsocketURL(&m_control, L"APPS/websocket");
+            if (!m_control.m_hWebSocketHandle)
+                return false;
+        }
+        m_control.m_szBuild[0] = L'\0';
+        wchar_t text[1024];
+        FormatW(text, _countof(text), L"{\"mt\":\"FakePbx\"%s%s,\"run\":[%s%s%s]}", *members ? L"," : L"", members,
+                steps, *steps && marker ? L"," : L"",
+                marker ? L"{\"send\":{\"mt\":\"CheckBuildResult\",\"build\":\"done\"}}" : L"");
+        SendRequest(&m_control, text, 0);
+        if (!marker)
+            return true;
+        for (int i = 0; i < 500 && wcscmp(m_control.m_szBuild, L"done"); ++i)
+            testing_support::PumpFor(10);
+        return !wcscmp(m_control.m_szBuild, L"done");
+    }
+
+    // Runs the login thread until it ends (pumping the host window); false after the limit.
+    bool RunLogin(DWORD limit = 60000)
+    {
+        EXPECT_TRUE(StartLoginThread());
+        return WaitLoginEnd(limit);
+    }
+
+    bool WaitLoginEnd(DWORD limit)
+    {
+        DWORD start = GetTickCount();
+        while (g_hInitThread && GetTickCount() - start < limit) {
+            testing_support::PumpFor(20);
+            if (g_hWndConfirm)
+                m_sawDialog = m_sawDialog || IsWindowVisible(g_hWndConfirm);
+        }
+        testing_support::PumpFor(50);
+        return g_hInitThread == nullptr;
+    }
+
+    // The requests the PBX logged since the test began.
+    std::vector<PbxRequest> Requests()
+    {
+        std::vector<BYTE> bytes = testing_support::ReadFileBytes(PbxLogPath());
+        std::string all(bytes.begin() + (std::min)(m_logStart, bytes.size()), bytes.end());
+        std::vector<PbxRequest> result;
+        size_t pos = 0;
+        while (pos < all.size()) {
+            size_t end = all.find('\n', pos);
+            if (end == std::string::npos)
+                end = all.size();
+            std::wstring line = Utf8ToWide(all.substr(pos, end - pos));
+            pos = end + 1;
+            CJsonParserBase record;
+            if (!record.Parse(line.c_str()))
+                continue;
+            CJsonParserBase msg;
+            if (!msg.Parse(record.GetObjectText(L"msg")))
+                continue;
+            PbxRequest r;
+            wchar_t text[256];
+            record.GetString(text, _countof(text), L"path");
+            r.path = text;
+            msg.GetString(text, _countof(text), L"mt");
+            r.mt = text;
+            msg.GetString(text, _countof(text), L"type");
+            r.type = text;
+            r.raw = line;
+            r.response = line.find(L"\"response\"") != std::wstring::npos;
+            if (line.find(L"\"verified\"") != std::wstring::npos)
+                r.verified = record.GetBool(L"verified") ? 1 : 0;
+            r.violations = line.find(L"\"violations\"") != std::wstring::npos;
+            CJsonParserBase session;
+            if (session.Parse(record.GetObjectText(L"session"))) {
+                session.GetString(text, _countof(text), L"id");
+                r.sessionId = text;
+                session.GetString(text, _countof(text), L"usr");
+                r.sessionUsr = text;
+                session.GetString(text, _countof(text), L"pwd");
+                r.sessionPwd = text;
+            }
+            if (r.mt != L"FakePbx")
+                result.push_back(r);
+        }
+        return result;
+    }
+
+    // The response logins of one type: their digest checks in order (1 accepted, 0 refused).
+    std::vector<int> ResponseLogins(const wchar_t* type)
+    {
+        std::vector<int> checks;
+        for (const auto& r : Requests())
+            if (r.mt == L"Login" && r.response && r.type == type)
+                checks.push_back(r.verified);
+        return checks;
+    }
+
+    std::vector<std::wstring> Violations()
+    {
+        std::vector<std::wstring> found;
+        for (const auto& r : Requests())
+            if (r.violations)
+                found.push_back(r.raw);
+        return found;
+    }
+
+    std::vector<std::wstring> LogTexts()
+    {
+        testing_support::PumpFor(20);
+        std::vector<std::wstring> texts;
+        for (const auto& m : m_host.OfType(QOR_BUSMSG_LOG))
+            texts.push_back(GetValueByKeyword(m.text.c_str(), L"Text"));
+        return texts;
+    }
+
+    size_t CountLogs(const wchar_t* part)
+    {
+        size_t n = 0;
+        for (const auto& t : LogTexts())
+            if (t.find(part) != std::wstring::npos)
+                ++n;
+        return n;
+    }
+
+    void PrintLogs()
+    {
+        for (const auto& t : LogTexts())
+            printf("%ls\n", t.c_str());
+    }
+
+    // The language library with the plug-in's strings, as the host loads it.
+    void LoadLanguageLibrary()
+    {
+        std::wstring path = testing_support::DistFolder() + L"\\Resource\\En\\RESOURCE.DLL";
+        m_library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, m_library) << testing::PrintToString(path);
+        g_ResourceAccess.m_hResource = m_library;
+    }
+
+    // Closes both connections as a stop of the plug-in does, keeping the stored values.
+    void CloseConnections()
+    {
+        StopLoginThreads();
+        MonitorStop();
+        CloseWebSocket(&InnovaphoneVarsUser, TRUE);
+        CloseWebSocket(&InnovaphoneVarsApp, TRUE);
+        InnovaphoneVarsApp.m_bLogin = 0;
+    }
+
+    void ExpectMonitoring()
+    {
+        ASSERT_EQ(1u, g_RccDevices.size());
+        EXPECT_STREQ(L"phone-1", g_RccDevices[0].m_szDeviceName);
+        EXPECT_NE(0u, g_RccDevices[0].m_dwUserHandle);
+        size_t connected = 0;
+        for (const auto& m : m_host.OfType(QOR_BUSMSG_STATE))
+            connected += !wcscmp(GetValueByKeyword(m.text.c_str(), L"State"), L"2");
+        EXPECT_NE(0u, connected) << "State 2 once monitoring started";
+        EXPECT_EQ(0u, CountLogs(L"Func.InitThread.Error.UserInitializeResult failed"));
+    }
+
+    RecordingWindow m_host;
+    CInnovaphoneVars m_control{L"Ctl"};
+    size_t m_logStart = 0;
+    bool m_sawDialog = false;
+    HMODULE m_library = nullptr;
+};
+
+TEST_F(LoginTest, PasswordLoginLogsBothConnectionsInAndMonitors)
+{
+    ASSERT_TRUE(RunLogin());
+    EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+    EXPECT_STRNE(L"", InnovaphoneVarsUser.m_szGUID);
+    EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"user"));
+    EXPECT_TRUE(ResponseLogins(L"session").empty()) << "no stored session: straight to the password";
+    ExpectMonitoring();
+    // The PBX handed out a session; the plug-in keeps its id and the session object.
+    EXPECT_STRNE(L"", InnovaphoneVarsUser.m_szSession);
+    EXPECT_EQ(L'{', InnovaphoneVarsUser.m_szExSession[0]);
+    // Every request on its connection, with all its members, in the PBX's order.
+    EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+    std::vector<std::wstring> order;
+    for (const auto& r : Requests())
+        if (r.mt == L"Login" || r.mt == L"AppChallenge" || r.mt == L"AppGetLogin" || r.mt == L"AppLogin" ||
+            r.mt == L"Devices" || r.mt == L"UserInitialize")
+            order.push_back(r.path + L":" + r.mt + (r.response ? L"+" : L""));
+    std::vector<std::wstring> expected = {L"user:Login", L"user:Login+", L"app:AppChallenge", L"user:AppGetLogin",
+                                          L"app:AppLogin", L"app:Devices", L"app:UserInitialize"};
+    EXPECT_EQ(expected, order);
+    EXPECT_EQ(1, g_dwLoginLoopCount) << "no stored session counts one failure, nothing else does";
+}
+
+// The stored session: deciphered with the password and re-used, or refused and replaced by
+// the password login within the same attempt.
+TEST_F(LoginTest, StoredSessionIsReusedOrFallsBackToThePassword)
+{
+    // A first login with the password hands out the session, which the plug-in stores in the
+    // Credential Manager and reads back as at the next start.
+    ASSERT_TRUE(RunLogin());
+    ASSERT_TRUE(InnovaphoneVarsApp.m_bLogin);
+    std::wstring session = InnovaphoneVarsUser.m_szSession, exSession = InnovaphoneVarsUser.m_szExSession;
+    SaveLoginCredentials();
+    CloseConnections();
+
+    const struct {
+        const char* name;
+        const wchar_t* exSession;  // null: the one stored
+        bool forget;               // the PBX no longer knows the session
+        std::vector<int> sessionChecks;
+        std::vector<int> userChecks;
+        bool exSessionKept;  // else a new session object of the password login replaced it
+    } cases[] = {
+        {"stored session re-used", nullptr, false, {1}, {}, true},
+        {"session the PBX forgot", nullptr, true, {0}, {1}, false},
+        {"session object of another password", L"{\"usr\":\"00112233445566\",\"pwd\":\"8899AABBCCDD\"}", false, {0}, {1},
+         false},
+        {"unusable session object", L"{\"usr\":\"\"}", false, {}, {1}, false},
+        {"session object that is no JSON", L"usr=AB;pwd=CD", false, {}, {1}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InnovaphoneVarsUser.m_szSession[0] = InnovaphoneVarsUser.m_szExSession[0] = L'\0';
+        InnovaphoneVarsUser.m_szPassword[0] = L'\0';
+        ReadLoginCredentials();
+        EXPECT_STREQ(L"geheim", InnovaphoneVarsUser.m_szPassword);
+        EXPECT_EQ(session, InnovaphoneVarsUser.m_szSession);
+        EXPECT_EQ(exSession, InnovaphoneVarsUser.m_szExSession);
+        if (c.exSession)
+            wcscpy(InnovaphoneVarsUser.m_szExSession, c.exSession);
+        if (c.forget) {
+            ASSERT_TRUE(Control(L"", L"{\"forget_sessions\":true}"));
+        }
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        m_host.Clear();
+        ASSERT_TRUE(RunLogin());
+        EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+        EXPECT_EQ(c.sessionChecks, ResponseLogins(L"session"));
+        EXPECT_EQ(c.userChecks, ResponseLogins(L"user"));
+        std::wstring before = c.exSession ? c.exSession : exSession.c_str();
+        EXPECT_EQ(c.exSessionKept, before == InnovaphoneVarsUser.m_szExSession);
+        EXPECT_EQ(L'{', InnovaphoneVarsUser.m_szExSession[0]);
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+        EXPECT_TRUE(g_questions.empty());
+        ExpectMonitoring();
+        if (HasFailure())
+            PrintLogs();
+        CloseConnections();
+        if (c.forget) {
+            // A fresh session from the password login: stored for the next case.
+            session = InnovaphoneVarsUser.m_szSession;
+            exSession = InnovaphoneVarsUser.m_szExSession;
+            SaveLoginCredentials();
+        }
+    }
+}
+
+// "Authorize" holds the user login for a second factor: the confirmation dialog shows until
+// the PBX confirms (it closes by itself) or refuses; a refusal asks the user whether to retry.
+TEST_F(LoginTest, TwoFactorConfirmationTable)
+{
+    const struct {
+        const char* name;
+        const wchar_t* mode;  // the PBX's answer after the delay
+        bool userClosesDialog;
+        bool languageLibrary;
+        bool loggedIn;
+        size_t questions;
+    } cases[] = {
+        {"confirmed", L"confirm", false, true, true, 0},
+        {"refused", L"refuse", false, true, false, 1},
+        {"timed out at the PBX", L"timeout", false, true, false, 1},
+        {"given up by the user", nullptr, true, true, false, 1},
+        {"refused without the language strings", L"refuse", false, false, false, 0},
+    };
+    g_dwDisconnectWait = 500;  // a cancelled attempt still disconnects; its pause is not the point here
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wchar_t set[256];
+        // Given up by the user: the PBX would answer only long after.
+        FormatW(set, _countof(set), L"\"reset\":true,\"set\":{\"two_factor\":{\"mode\":\"%s\",\"delay\":%s}}",
+                c.mode ? c.mode : L"timeout", c.mode ? L"1.5" : L"120");
+        ASSERT_TRUE(Control(set));
+        CloseWebSocket(&m_control, TRUE);  // the PBX's reset forgets nothing the login needs
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        m_host.Clear();
+        g_questions.clear();
+        m_sawDialog = false;
+        InnovaphoneVarsUser.m_szSession[0] = InnovaphoneVarsUser.m_szExSession[0] = L'\0';
+        if (c.languageLibrary)
+            LoadLanguageLibrary();
+        ASSERT_TRUE(StartLoginThread());
+        if (c.userClosesDialog) {
+            DWORD start = GetTickCount();
+            // Shown once the dialog procedure has set it up.
+            while (!(g_hWndConfirm && IsWindowVisible(g_hWndConfirm)) && GetTickCount() - start < 20000)
+                testing_support::PumpFor(20);
+            ASSERT_NE(nullptr, g_hWndConfirm);
+            m_sawDialog = IsWindowVisible(g_hWndConfirm);
+            // The user presses OK.
+            SendMessageW(GetDlgItem(g_hWndConfirm, IDOK), BM_CLICK, 0, 0);
+        }
+        ASSERT_TRUE(WaitLoginEnd(60000));
+        EXPECT_TRUE(m_sawDialog) << "the dialog was shown while the PBX held the login";
+        EXPECT_EQ(nullptr, g_hWndConfirm);
+        EXPECT_EQ(nullptr, g_hConfirmThread) << "the dialog's thread ended";
+        EXPECT_EQ(c.loggedIn, InnovaphoneVarsApp.m_bLogin != 0);
+        EXPECT_EQ(c.loggedIn, InnovaphoneVarsUser.m_szGUID[0] != L'\0');
+        ASSERT_EQ(c.questions, g_questions.size());
+        if (c.questions) {
+            EXPECT_EQ((UINT)(MB_TOPMOST | MB_ICONEXCLAMATION | MB_RETRYCANCEL), g_questions[0].type);
+            wchar_t caption[256] = L"", text[512] = L"";
+            LoadStringW(m_library, 20559, caption, _countof(caption));
+            LoadStringW(m_library, 20558, text, _countof(text));
+            EXPECT_STRNE(L"", caption);
+            EXPECT_EQ(caption, g_questions[0].caption);
+            EXPECT_EQ(text, g_questions[0].text);
+        }
+        if (c.loggedIn) {
+            ExpectMonitoring();
+        } else {
+            // Cancel ended the loop after closing the connections.
+            EXPECT_EQ(nullptr, InnovaphoneVarsUser.m_hWebSocketHandle);
+            EXPECT_EQ(nullptr, InnovaphoneVarsApp.m_hWebSocketHandle);
+            EXPECT_TRUE(ResponseLogins(L"session").empty());
+            EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"user")) << "one attempt only";
+        }
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+        if (HasFailure())
+            PrintLogs();
+        CloseConnections();
+        if (m_library)
+            FreeLibrary(m_library);
+        m_library = nullptr;
+        g_ResourceAccess.m_hResource = nullptr;
+    }
+}
+
+// A PBX that is away when the plug-in starts: every attempt fails at the connection and waits
+// the retry interval; once the PBX is back, the next attempt logs in.
+TEST_F(LoginTest, PbxAwayAtStartRetriesUntilItIsBack)
+{
+    ASSERT_TRUE(Control(L"", L"{\"away\":3.0}", false));
+    testing_support::PumpFor(300);
+    CloseWebSocket(&m_control, TRUE);
+    g_dwLoginRetryWait = 400;
+    ASSERT_TRUE(RunLogin());
+    EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+    EXPECT_GE(g_dwLoginLoopCount, 2) << "several attempts failed while the PBX was away";
+    EXPECT_GE(CountLogs(L"Func.InitThread.Warning.PBX not reached"), 2u);
+    EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"user"));
+    ExpectMonitoring();
+    EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+}
+
+// The PBX drops a connection in the middle of a login step: that attempt fails and
+// disconnects, and the next one logs in.
+TEST_F(LoginTest, ConnectionDroppedDuringLoginIsRetried)
+{
+    const wchar_t* steps[] = {L"Login", L"AppChallenge", L"AppLogin", L"Devices"};
+    g_dwDisconnectWait = 500;
+    for (const wchar_t* step : steps) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(step)));
+        wchar_t set[128];
+        FormatW(set, _countof(set), L"\"set\":{\"drop_on\":[\"%s\"]}", step);
+        ASSERT_TRUE(Control(set));
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        m_host.Clear();
+        InnovaphoneVarsUser.m_szSession[0] = InnovaphoneVarsUser.m_szExSession[0] = L'\0';
+        g_RccDevices.clear();
+        ASSERT_TRUE(RunLogin());
+        size_t dropped = 0;
+        for (const auto& r : Requests())
+            dropped += r.raw.find(L"\"dropped\": true") != std::wstring::npos;
+        EXPECT_EQ(1u, dropped);
+        if (!wcscmp(step, L"Devices")) {
+            // Logged in, then the application connection was lost before the device list
+            // came: the thread says so and ends; the lost connection is closed.
+            EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Error.UserInitializeResult failed"));
+            EXPECT_FALSE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_EQ(nullptr, InnovaphoneVarsApp.m_hWebSocketHandle);
+        } else {
+            EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_GE(ResponseLogins(L"user").size(), 1u);
+            EXPECT_GT(g_dwLoginLoopCount, 1) << "the dropped attempt counted";
+            ExpectMonitoring();
+        }
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+        CloseConnections();
+        ASSERT_TRUE(Control(L"\"reset\":true"));
+    }
+}
+
+// A stop ends the login thread in bounded time wherever it waits: in the retry pause, in an
+// answer wait, and in the wait for a second factor with the dialog open.
+TEST_F(LoginTest, StopEndsTheLoginThreadWhereverItWaits)
+{
+    const struct {
+        const char* name;
+        const wchar_t* control;
+        const wchar_t* steps;
+        const wchar_t* waitingLine;  // logged once the thread waits where the case wants it
+    } cases[] = {
+        {"retry pause", L"", L"{\"away\":4.0}", L"Func.InitThread.Warning.PBX not reached"},
+        {"pause between attempts", L"\"set\":{\"silent\":[\"LoginInfo\"]}", L"", L"Func.DisconnectAll.Begin"},
+        {"second factor", L"\"set\":{\"two_factor\":{\"mode\":\"confirm\",\"delay\":120}}", L"", L"Func.ConfirmThread.Begin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool away = *c.steps != L'\0';
+        ASSERT_TRUE(Control(c.control, c.steps, !away));
+        testing_support::PumpFor(300);
+        CloseWebSocket(&m_control, TRUE);
+        m_host.Clear();
+        ASSERT_TRUE(StartLoginThread());
+        HANDLE thread = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), g_hInitThread, GetCurrentProcess(), &thread, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS));
+        DWORD start = GetTickCount();
+        while (!CountLogs(c.waitingLine) && GetTickCount() - start < 20000)
+            testing_support::PumpFor(20);
+        ASSERT_NE(0u, CountLogs(c.waitingLine));
+        testing_support::PumpFor(300);
+        EXPECT_NE((DWORD)WAIT_OBJECT_0, WaitForSingleObject(thread, 0)) << "still logging in";
+        StopLoginThreads();
+        // The bound of the stop: the thread has ended when the stop returns.
+        EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
+        CloseHandle(thread);
+        EXPECT_EQ(nullptr, g_hInitThread);
+        EXPECT_EQ(0u, g_dwInitThreadId);
+        EXPECT_EQ(nullptr, g_hWndConfirm);
+        EXPECT_EQ(nullptr, g_hConfirmThread);
+        EXPECT_EQ(0u, CountLogs(L"did not stop"));
+        EXPECT_FALSE(InnovaphoneVarsApp.m_bLogin);
+        CloseConnections();
+        if (away)
+            testing_support::PumpFor(4000);  // the PBX is back for the next case
+        ASSERT_TRUE(Control(L"\"reset\":true"));
+    }
+}
+
+// Neither the password nor anything of the session (its id, its deciphered parts, the
+// enciphered object) nor a login digest appears in any bus message the plug-in sent.
+TEST_F(LoginTest, NoSecretInAnyLogLine)
+{
+    ASSERT_TRUE(Control(L"\"set\":{\"two_factor\":{\"mode\":\"confirm\",\"delay\":0.5}}"));
+    ASSERT_TRUE(RunLogin());
+    ASSERT_TRUE(InnovaphoneVarsApp.m_bLogin);
+    CloseConnections();
+    ASSERT_TRUE(RunLogin());  // the stored session this time
+    ASSERT_TRUE(InnovaphoneVarsApp.m_bLogin);
+    ASSERT_EQ(std::vector<int>{1}, ResponseLogins(L"session"));
+
+    std::vector<std::wstring> secrets = {L"geheim", InnovaphoneVarsUser.m_szSession};
+    for (const auto& r : Requests()) {
+        for (const std::wstring* s : {&r.sessionId, &r.sessionUsr, &r.sessionPwd})
+            if (!s->empty())
+                secrets.push_back(*s);
+        CJsonParserBase msg;
+        wchar_t value[256] = L"";
+        if (msg.Parse(r.raw.c_str()) && msg.Parse(msg.GetObjectText(L"msg"))) {
+            for (const wchar_t* member : {L"response", L"digest"}) {
+                msg.GetString(value, _countof(value), member);
+                if (value[0])
+                    secrets.push_back(value);
+            }
+        }
+    }
+    CJsonParserBase stored;
+    ASSERT_TRUE(stored.Parse(InnovaphoneVarsUser.m_szExSession));
+    wchar_t part[256];
+    for (const wchar_t* member : {L"usr", L"pwd"}) {
+        stored.GetString(part, _countof(part), member);
+        secrets.push_back(part);
+    }
+    ASSERT_GE(secrets.size(), 10u);
+    testing_support::PumpFor(50);
+    size_t lines = 0;
+    for (const auto& m : m_host.messages()) {
+        ++lines;
+        for (const auto& secret : secrets)
+            EXPECT_EQ(std::wstring::npos, m.text.find(secret)) << testing::PrintToString(secret) << " in "
+                                                               << testing::PrintToString(m.text);
+    }
+    EXPECT_GT(lines, 50u);
+    EXPECT_GT(CountLogs(L"\"response\":\"***\""), 0u) << "the requests are logged, masked";
+}
+
+}  // namespace
