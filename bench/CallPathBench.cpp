@@ -279,7 +279,7 @@ int Burst(int messages, bool noCard)
     bool sent = control.WaitFor("BurstDone", 30000);
     bench::Row(noCard ? "P2 (no business card)" : "P2",
                bench::Fmt("burst of %.0f CallInfo messages in one second", 2.0 * calls) +
-                         bench::Fmt(" (sent in %.2f s", elapsed) + (sent ? ")" : ", PBX not done)"),
+                         bench::Fmt(" (all records in %.2f s", elapsed) + (sent ? ")" : ", PBX not done)"),
                bench::Fmt("%.0f records, ", static_cast<double>(order.size())) +
                    (inOrder ? "none lost, in order; " : "LOST OR OUT OF ORDER; ") +
                    bench::Fmt("host CPU %.2f s", cpu),
