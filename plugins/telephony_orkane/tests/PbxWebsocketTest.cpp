@@ -177,8 +177,11 @@ TEST_F(PbxWebsocketTest, ApplicationLoginWithTheDigestTheUserConnectionObtains)
             InnovaphoneVarsApp.m_szChallenge);
     ASSERT_TRUE(SendRequest(&InnovaphoneVarsUser, text, 5000));
     // The PBX's messages after a login ("SessionAdded", "UpdateOwnPresence") may be the first
-    // to arrive after this send: the digest is waited for by itself.
-    ASSERT_TRUE(WaitUntil([] { return InnovaphoneVarsUser.m_szDigest[0] != L'\0'; }));
+    // to arrive after this send: the answer's fields are waited for by themselves (the receive
+    // thread stores them one after the other).
+    ASSERT_TRUE(WaitUntil([] {
+        return InnovaphoneVarsUser.m_szDigest[0] && InnovaphoneVarsUser.m_szCN[0] && InnovaphoneVarsUser.m_szInfo[0];
+    }));
     EXPECT_STREQ(L"anna.test", InnovaphoneVarsUser.m_szCN);
     EXPECT_EQ(L'{', InnovaphoneVarsUser.m_szInfo[0]);
     EXPECT_EQ(L'}', InnovaphoneVarsUser.m_szInfo[wcslen(InnovaphoneVarsUser.m_szInfo) - 1]);
