@@ -66,7 +66,8 @@ std::wstring Write(const Document& document)
     rapidjson::GenericStringBuffer<Wide> buffer;
     rapidjson::Writer<rapidjson::GenericStringBuffer<Wide>, Wide, Wide> writer(buffer);
     document.Accept(writer);
-    return std::wstring(buffer.GetString(), buffer.GetSize());
+    // GetSize counts bytes, not characters.
+    return std::wstring(buffer.GetString(), buffer.GetSize() / sizeof(wchar_t));
 }
 
 std::wstring HugeText(size_t length, Random& r)
