@@ -114,7 +114,10 @@ int RunHost()
     if (g_pfnIsSystemAccount()) {
         g_bServiceMode = 1;
         DWORD id = 0;
-        HANDLE thread = CreateThread(GetNullDaclSecurityAttributes(), 0, ServiceDispatcherThread, &g_hServiceDispatcherThread, 0, &id);
+        // Default security: with the inheritable owner attributes the service manager under
+        // wine64 lost about every second start of the service (the host ran, the service read
+        // STOPPED).
+        HANDLE thread = CreateThread(nullptr, 0, ServiceDispatcherThread, &g_hServiceDispatcherThread, 0, &id);
         if (!thread)
             return -1;
         g_hServiceDispatcherThread = thread;
