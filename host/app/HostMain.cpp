@@ -114,9 +114,7 @@ int RunHost()
     if (g_pfnIsSystemAccount()) {
         g_bServiceMode = 1;
         DWORD id = 0;
-        // Default security: with the inheritable owner attributes the service manager under
-        // wine64 lost about every second start of the service (the host ran, the service read
-        // STOPPED).
+        // Default security: the thread's handle is the host's own and no child process needs it.
         HANDLE thread = CreateThread(nullptr, 0, ServiceDispatcherThread, &g_hServiceDispatcherThread, 0, &id);
         if (!thread)
             return -1;
