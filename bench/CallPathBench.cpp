@@ -28,93 +28,17 @@
 #include "bench/BenchSocket.h"
 #include "bench/BenchStats.h"
 #include "bench/HostRun.h"
+#include "bench/LoggedInHost.h"
 #include "bench/ProbeLog.h"
 #include "bench/ProcessFigures.h"
-#include "foundation/Credentials.h"
-#include "tests/support/TestSupport.h"
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"SOFTWARE\\Orvix\\OrvixTelvane";
-const wchar_t kUser[] = L"Anna Test";  // the fake PBX's user and password
-const wchar_t kPassword[] = L"geheim";
 constexpr UINT WM_FLOOR = WM_APP + 1;
 
 int g_port = 0;
 
-// The plug-in's settings: the fake PBX's address and user; the password in the credential store.
-bool WriteLoginSettings()
-{
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-    HKEY key = nullptr;
-    std::wstring general = std::wstring(kSettingsKey) + L"\\PluginTelephonyOrkane\\General";
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, general.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
-        return false;
-    std::wstring url = L"ws://127.0.0.1:" + std::to_wstring(g_port);
-    const std::pair<const wchar_t*, std::wstring> values[] = {{L"BaseURL", url}, {L"User", kUser}};
-    for (const auto& v : values)
-        RegSetValueExW(key, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
-                       static_cast<DWORD>((v.second.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return WriteCredential(L"PLUGINTELEPHONYORKANE", kUser, L"Password", kPassword) != FALSE;
-}
-
-// The host with both plug-ins and the probe, logged in to the fake PBX.
-class LoggedInHost {
-public:
-    // Without the business card when noCard is set (its share of a figure).
-    explicit LoggedInHost(bool noCard = false) : m_folder(L"bench_callpath")
-    {
-        testing_support::CopyFolderFiles(testing_support::ProgramFolder() + L"..\\testtree\\orkane\\PluginInfo",
-                                         m_folder.Folder() + L"PluginInfo", L"PluginInfoRec.dll");
-        if (noCard)
-            DeleteFileW((m_folder.Folder() + L"PluginInfo\\PluginInfoVisette.DLL").c_str());
-        m_noCard = noCard;
-    }
-    bool noCard() const { return m_noCard; }
-    ~LoggedInHost()
-    {
-        if (m_window) {
-            bench::SendText(m_window, bench::BusText(L"10", {}), 10000);
-            m_host.WaitExit(30000);
-        }
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-    }
-    bool Start()
-    {
-        if (!m_probe.ok() || !m_folder.HasTelephony() || !WriteLoginSettings() || !m_host.Start(m_folder.Exe()))
-            return Fail("the host with both plug-ins did not start");
-        m_window = bench::WaitAnsweringWindow(m_host, bench::kHostClass, bench::kHostMarker, 60000);
-        if (!m_window)
-            return Fail("no host window");
-        // Logged in once a device is monitored: State 2 on the bus.
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < 60000) {
-            for (LONG i = 0, n = m_probe.Count(); i < n; ++i) {
-                const TestPluginCall* c = m_probe.At(i);
-                if (c && c->type == 11 && bench::ProbeLog::Value(*c, L"State") == L"2")
-                    return true;
-            }
-            Sleep(10);
-        }
-        return Fail("the telephony plug-in did not log in to the fake PBX");
-    }
-    bench::ProbeLog& probe() { return m_probe; }
-    const bench::Program& program() const { return m_host; }
-    const bench::HostFolder& folder() const { return m_folder; }
-    bool Fail(const char* why)
-    {
-        fprintf(stderr, "CallPathBench: %s\n", why);
-        return false;
-    }
-
-private:
-    bench::ProbeLog m_probe;  // before the host starts: it finds the block through the environment
-    bench::HostFolder m_folder;
-    bench::Program m_host;
-    HWND m_window = nullptr;
-    bool m_noCard = false;
-};
+using bench::LoggedInHost;
 
 std::string CallInfo(int call, const char* msg)
 {
@@ -153,7 +77,7 @@ LRESULT CALLBACK FloorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 int Latency(int calls)
 {
-    LoggedInHost host;
+    LoggedInHost host("CallPathBench");
     if (!host.Start())
         return 1;
     WNDCLASSW wc = {};
@@ -211,7 +135,7 @@ int Latency(int calls)
 
 int Burst(int messages, bool noCard)
 {
-    LoggedInHost host(noCard);
+    LoggedInHost host("CallPathBench", noCard);
     if (!host.Start())
         return 1;
     bench::BenchSocket control;
@@ -303,7 +227,7 @@ Figures Snapshot(const LoggedInHost& host, int linuxPid)
 
 int Rest(double seconds)
 {
-    LoggedInHost host;
+    LoggedInHost host("CallPathBench");
     if (!host.Start())
         return 1;
     int linuxPid = bench::FindLinuxProcess(host.folder().Exe());
@@ -325,7 +249,7 @@ int Rest(double seconds)
 int Soak(int calls, double maxSeconds, bool cardsOnly)
 {
     double began = bench::Now();
-    LoggedInHost host;
+    LoggedInHost host("CallPathBench");
     if (!host.Start())
         return 1;
     bench::BenchSocket control;
@@ -393,9 +317,7 @@ int Soak(int calls, double maxSeconds, bool cardsOnly)
 
 int wmain(int argc, wchar_t** argv)
 {
-    wchar_t port[16] = L"";
-    GetEnvironmentVariableW(L"FAKE_PBX_PORT", port, _countof(port));
-    g_port = _wtoi(port);
+    g_port = bench::FakePbxPort();
     if (argc < 3 || !g_port) {
         fwprintf(stderr, L"usage (through scripts/with-fake-pbx): CallPathBench latency|burst|rest|soak <n>\n");
         return 2;

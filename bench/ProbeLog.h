@@ -49,10 +49,21 @@ public:
         const TestPluginCall& c = m_record->calls[i];
         return c.function[0] ? &c : nullptr;
     }
-    // The value of a key in an entry's "Key=Value;" head, or an empty text.
-    static std::wstring Value(const TestPluginCall& c, const wchar_t* key)
+    // Empties the record once its first n entries have been read, unless an entry beyond
+    // them has begun meanwhile (then false, and nothing read is lost). The entries at and
+    // after the count stay zero, so a new entry is seen only once it is written.
+    bool ResetIfCount(LONG n)
     {
-        std::wstring text = c.text, k = std::wstring(key) + L"=";
+        if (n <= 0 || n > LONG(_countof(m_record->calls)))
+            return false;
+        ZeroMemory(m_record->calls, sizeof(m_record->calls[0]) * n);
+        return InterlockedCompareExchange(&m_record->count, 0, n) == n;
+    }
+    // The value of a key in an entry's "Key=Value;" head, or an empty text.
+    static std::wstring Value(const TestPluginCall& c, const wchar_t* key) { return Value(std::wstring(c.text), key); }
+    static std::wstring Value(const std::wstring& text, const wchar_t* key)
+    {
+        std::wstring k = std::wstring(key) + L"=";
         size_t at = text.find(k);
         if (at == std::wstring::npos || (at > 0 && text[at - 1] != L';'))
             return L"";

@@ -17,3 +17,10 @@ set_tests_properties(reliability_host_attack_smoke PROPERTIES TIMEOUT 300 RESOUR
 add_test(NAME reliability_call_soak_smoke
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:CallPathBench> soak 5 200 cards)
 set_tests_properties(reliability_call_soak_smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)
+
+# The fake PBX drops the telephony plug-in's user connection (TCP abort, a call ringing) and
+# its application connection (close frame, a call connected): each time State 0, State 2
+# again, a whole call afterwards, and every call event once on the bus, in order.
+add_test(NAME reliability_connection_drops_smoke
+  COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:ConnectionDrops> --smoke)
+set_tests_properties(reliability_connection_drops_smoke PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)

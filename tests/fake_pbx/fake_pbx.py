@@ -29,14 +29,20 @@ wrong digest or an unknown session is refused with a LoginResult without user. A
 hands out a stored session: "session" in "LoginResult" ("usr" and "pwd" RC4-enciphered with
 keys made from SESSION_KEY_PATTERNS, the client nonce and the password), then "SessionAdded"
 and "UpdateOwnPresence". "two_factor" {"mode":"confirm"|"refuse"|"timeout","delay":s} sends
-"Authorize" first and the result only after the delay. "drop_on" lists "mt" values whose
-request ends the connection instead of an answer (each entry once).
+"Authorize" first and the result only after the delay. "drop_on" lists requests that end the
+connection instead of an answer, each entry once: an "mt" value, or an object
+{"mt":"Login","path":"user","type":"session","response":true,"skip":1,"close":1000} that
+matches only requests on that connection, of that login type, with or without "response",
+lets "skip" matching requests pass first, and ends with that close frame instead of a TCP
+abort.
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
 
-Received messages are appended to the --log file as JSON lines, with "path" and, for the
-digest checks, "verified"; the line of a closed connection has the close frame's "code" (1006
-when none came). Exits after --timeout seconds at the latest.
+Received messages are appended to the --log file as JSON lines, with "path", "conn" (the
+connection's number) and, for the digest checks, "verified"; the line of a closed connection
+has the close frame's "code" (1006 when none came). Every CallInfo the PBX sends is logged
+too, once it is sent: {"sent":{"path":..,"conn":..,"peer":true when it went to the plug-in's
+latest connection of that kind,"msg":{..}}}. Exits after --timeout seconds at the latest.
 """
 
 import argparse
@@ -96,7 +102,7 @@ DEFAULTS = {
     "refuse_login": False,     # refuse every login whatever the digest
     "two_factor": None,        # {"mode": "confirm"|"refuse"|"timeout", "delay": seconds}
     "session_object": True,    # a user login hands out a stored session
-    "drop_on": [],             # "mt" values whose request drops the connection
+    "drop_on": [],             # requests that drop the connection (see the docstring)
 }
 
 
@@ -152,9 +158,10 @@ def app_digest(app, challenge, guid):
 
 class Conn:
     """What the PBX knows about one websocket."""
-    def __init__(self, kind, ws):
+    def __init__(self, kind, ws, number):
         self.kind = kind
         self.ws = ws
+        self.id = number
         self.challenge = ""       # of the last "Login" start on this connection
         self.login_type = ""
         self.app_challenge = ""   # of the last "AppChallenge" on this connection
@@ -178,12 +185,38 @@ class Pbx:
         self.app_challenges = set()
         self.sessions = {}        # deciphered user part -> (session id, deciphered password part)
         self.conns = set()
+        self.next_conn = 0
         self.away_until = 0.0
 
     def log(self, record):
         if self.log_path:
             with open(self.log_path, "a", encoding="utf-8") as f:
                 f.write(json.dumps(record, ensure_ascii=False) + "\n")
+
+    async def send(self, conn, value):
+        """Sends one JSON value on the connection; a CallInfo is logged once it is sent."""
+        await conn.ws.send(dumps(value, ensure_ascii=False))
+        if isinstance(value, dict) and value.get("mt") == "CallInfo":
+            self.log({"sent": {"path": conn.kind, "conn": conn.id,
+                               "peer": self.peers.get(conn.kind) is conn, "msg": value}})
+
+    def drop_entry(self, conn, msg):
+        """The "drop_on" entry that this request matches and uses up, or None."""
+        for entry in self.cfg["drop_on"]:
+            if isinstance(entry, dict):
+                if entry.get("mt") != msg.get("mt") \
+                        or entry.get("path", conn.kind) != conn.kind \
+                        or entry.get("type", msg.get("type")) != msg.get("type") \
+                        or entry.get("response", "response" in msg) != ("response" in msg):
+                    continue
+                if entry.get("skip", 0) > 0:
+                    entry["skip"] -= 1
+                    continue
+            elif entry != msg.get("mt"):
+                continue
+            self.cfg["drop_on"].remove(entry)   # once per entry
+            return entry
+        return None
 
     async def process_request(self, path, headers):
         """An away PBX takes no connection at all (the listener is closed meanwhile); this
@@ -201,9 +234,10 @@ class Pbx:
         else:
             await ws.close(1008, "unknown path")
             return
-        conn = Conn(kind, ws)
+        self.next_conn += 1
+        conn = Conn(kind, ws, self.next_conn)
         self.conns.add(conn)
-        self.log({"path": kind, "event": "open"})
+        self.log({"path": kind, "conn": conn.id, "event": "open"})
         try:
             async for message in ws:
                 if isinstance(message, bytes):
@@ -216,7 +250,7 @@ class Pbx:
                     continue
                 if not isinstance(msg, dict):
                     continue
-                record = {"path": kind, "msg": msg}
+                record = {"path": kind, "conn": conn.id, "msg": msg}
                 if msg.get("mt") != "FakePbx":
                     self.peers[kind] = conn
                 if msg.get("mt") == "FakePbx":
@@ -224,11 +258,14 @@ class Pbx:
                     if not await self.control(conn, msg):
                         return
                     continue
-                if msg.get("mt") in self.cfg["drop_on"]:
-                    self.cfg["drop_on"].remove(msg.get("mt"))   # once per entry
+                entry = self.drop_entry(conn, msg)
+                if entry is not None:
                     record["dropped"] = True
                     self.log(record)
-                    ws.transport.abort()
+                    if isinstance(entry, dict) and "close" in entry:
+                        await ws.close(entry["close"])
+                    else:
+                        ws.transport.abort()
                     return
                 answers = self.answer(conn, msg, record)
                 self.log(record)
@@ -240,14 +277,14 @@ class Pbx:
                         continue
                     if self.cfg["answer_delay"]:
                         await asyncio.sleep(self.cfg["answer_delay"])
-                    await ws.send(dumps(a, ensure_ascii=False))
+                    await self.send(conn, a)
         except websockets.ConnectionClosed:
             pass
         finally:
             self.conns.discard(conn)
             if self.peers.get(kind) is conn:
                 del self.peers[kind]
-        self.log({"path": kind, "event": "closed", "code": ws.close_code})
+        self.log({"path": kind, "conn": conn.id, "event": "closed", "code": ws.close_code})
 
     async def control(self, conn, msg):
         if msg.get("reset"):
@@ -271,7 +308,7 @@ class Pbx:
         """One scripted step; False when it closed the socket."""
         ws = conn.ws
         if "send" in action:
-            await ws.send(dumps(action["send"], ensure_ascii=False))
+            await self.send(conn, action["send"])
         elif "raw" in action:
             await ws.send(action["raw"])
         elif "fragments" in action:
@@ -311,14 +348,14 @@ class Pbx:
                                               "peer": peer, "inbound": True}
             for m in ("x-setup", "x-alert"):
                 for call in legs:
-                    await ws.send(dumps(self.call_info(call, m)))
+                    await self.send(conn, self.call_info(call, m))
         elif "call" in action:
             self.next_call += 1
             call, conf = self.next_call, f"conf-{self.next_call}"
             peer = {"e164": action["call"], "h323": "Caller"}
             for m in ("x-setup", "x-alert", "x-conn", "del"):
-                await ws.send(dumps({"mt": "CallInfo", "api": "RCC", "call": call,
-                                          "msg": m, "conf": conf, "peer": peer}))
+                await self.send(conn, {"mt": "CallInfo", "api": "RCC", "call": call,
+                                       "msg": m, "conf": conf, "peer": peer})
         return True
 
     def call_info(self, call, m):
