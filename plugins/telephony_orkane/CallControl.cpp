@@ -117,6 +117,12 @@ void MonitorStop()
         d.m_dwUserHandle = 0;
     }
     LeaveCriticalSection(&g_csDispatch);
+    // The user name comes from the user connection's login; once that connection is lost the
+    // request would name nobody. The application connection's end then ends the monitoring.
+    if (!users.empty() && !cn[0]) {
+        LogLine(1, L"Func.MonitorStop.Warning.User connection lost, monitoring ends with the connection");
+        return;
+    }
     wchar_t text[1024];
     for (DWORD user : users) {
         FormatW(text, _countof(text), L"{\"mt\":\"UserEnd\",\"api\":\"RCC\",\"cn\":\"%s\",\"user\":%d}", cn,

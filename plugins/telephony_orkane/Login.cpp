@@ -12,6 +12,7 @@
 #include "plugins/telephony_orkane/CallControl.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/ConfirmDialog.h"
+#include "plugins/telephony_orkane/InnovaphoneVars.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 #include "plugins/telephony_orkane/StoredSession.h"
@@ -33,6 +34,15 @@ constexpr DWORD kConfirmWaitPasses = 999999;
 
 CInnovaphoneVars* const User = &InnovaphoneVarsUser;
 CInnovaphoneVars* const App = &InnovaphoneVarsApp;
+
+// Starting, ending and restarting the login thread are taken one at a time: a receive thread
+// that sees its connection lost and the login thread that ends may both want to start one.
+SRWLOCK g_loginStartLock = SRWLOCK_INIT;
+// 1 between the start of the connections and their stop: a connection the PBX ends meanwhile
+// is logged in again.
+volatile LONG g_lWantConnected;
+// 1 when the PBX ended a connection since the current login attempt began.
+volatile LONG g_lConnectionLost;
 
 // Every stop starts a new generation: a login thread that a stop gave up on still sees that
 // it was stopped after the next start has reset the stop event.
@@ -148,13 +158,21 @@ HMODULE PinOwnModule()
 
 namespace {
 
+bool ConnectionLost()
+{
+    return g_lConnectionLost != 0;
+}
+
 void StartMonitoring()
 {
     DoGetDevices();
     for (int i = 0; i < 100; ++i) {
-        if (g_dwDeviceCount == DeviceListSize() || !Pause(100))
+        // A lost connection brings no device list: the login starts again instead.
+        if (g_dwDeviceCount == DeviceListSize() || ConnectionLost() || !Pause(100))
             break;
     }
+    if (ConnectionLost())
+        return;
     MonitorStart();
     Pause(2000);
 }
@@ -354,6 +372,51 @@ void DisconnectAll()
     LogLine(2, L"Func.DisconnectAll.End");
 }
 
+namespace {
+
+// What a lost connection leaves behind before the login starts again: monitoring ends where
+// the application connection still stands (elsewhere its handles died with the connection),
+// both connections close, and the calls of the old connection are forgotten, since a new
+// connection numbers its calls afresh.
+void ForgetLostConnections()
+{
+    LogLine(1, L"Func.InitThread.Warning.Connection lost, logging in again");
+    if (App->m_hWebSocketHandle)
+        MonitorStop();
+    EnterCriticalSection(&g_csDispatch);
+    for (tag_rcc_device& device : g_RccDevices)
+        device.m_dwUserHandle = 0;
+    g_CallList.clear();
+    g_CallConference.clear();
+    g_ConferenceCount.clear();
+    LeaveCriticalSection(&g_csDispatch);
+    CloseWebSocket(User, TRUE);
+    CloseWebSocket(App, TRUE);
+}
+
+// The caller holds g_loginStartLock.
+BOOL StartLoginThreadLocked()
+{
+    if (g_hInitThread)
+        return FALSE;
+    ResetEvent(g_hStopWaits);
+    g_dwLoginLoopCount = 0;
+    DWORD id = 0;
+    // Suspended until handle and id are stored: the thread ends by clearing them.
+    HANDLE thread = CreateThread(nullptr, 2048, InitThread, (LPVOID)(LONG_PTR)(g_lLoginGeneration + 1), CREATE_SUSPENDED,
+                                 &id);
+    if (!thread) {
+        LogLine(0, L"Func.StartLoginThread.Error.CreateThread %u", GetLastError());
+        return FALSE;
+    }
+    g_dwInitThreadId = id;
+    g_hInitThread = thread;
+    ResumeThread(thread);
+    return TRUE;
+}
+
+}  // namespace
+
 // The argument is the generation the thread belongs to plus one (null: the current one).
 DWORD WINAPI InitThread(LPVOID param)
 {
@@ -362,8 +425,12 @@ DWORD WINAPI InitThread(LPVOID param)
     t_generation = param ? (LONG)(LONG_PTR)param - 1 : g_lLoginGeneration;
     LogLine(1, L"Func.InitThread.Begin");
     DoEnableControls();
+    if (InterlockedExchange(&g_lConnectionLost, 0))
+        ForgetLostConnections();
     bool cancelled = false;
     while (!Stopping()) {
+        // Each attempt starts from fresh connections: only a loss after this counts.
+        InterlockedExchange(&g_lConnectionLost, 0);
         SendBusState(g_hWndParent, 0);
         BuildWebsocketURL(User, L"APPCLIENT/websocket");
         if (Stopping())
@@ -418,7 +485,13 @@ DWORD WINAPI InitThread(LPVOID param)
     g_bControlsReady = 1;
     DoEnableControls();
     LogLine(1, L"Func.InitThread.End");
+    AcquireSRWLockExclusive(&g_loginStartLock);
     ReleaseOwnHandle();
+    // A connection lost after the last attempt began (while monitoring started, say) was left
+    // to this thread: the login starts again.
+    if (g_lWantConnected && ConnectionLost() && !cancelled && !Stopping() && g_dwLoginLoopCount < kLoginLoopBound)
+        StartLoginThreadLocked();
+    ReleaseSRWLockExclusive(&g_loginStartLock);
     if (self)
         FreeLibraryAndExitThread(self, 0);
     return 0;
@@ -426,26 +499,36 @@ DWORD WINAPI InitThread(LPVOID param)
 
 BOOL StartLoginThread()
 {
-    if (g_hInitThread)
-        return FALSE;
-    ResetEvent(g_hStopWaits);
-    g_dwLoginLoopCount = 0;
-    DWORD id = 0;
-    // Suspended until handle and id are stored: the thread ends by clearing them.
-    HANDLE thread = CreateThread(nullptr, 2048, InitThread, (LPVOID)(LONG_PTR)(g_lLoginGeneration + 1), CREATE_SUSPENDED,
-                                 &id);
-    if (!thread) {
-        LogLine(0, L"Func.StartLoginThread.Error.CreateThread %u", GetLastError());
-        return FALSE;
+    AcquireSRWLockExclusive(&g_loginStartLock);
+    g_lWantConnected = 1;
+    InterlockedExchange(&g_lConnectionLost, 0);
+    BOOL started = StartLoginThreadLocked();
+    ReleaseSRWLockExclusive(&g_loginStartLock);
+    return started;
+}
+
+void OnConnectionLost(CInnovaphoneVars* conn)
+{
+    if (conn != User && conn != App)
+        return;
+    AcquireSRWLockExclusive(&g_loginStartLock);
+    if (g_lWantConnected) {
+        InterlockedExchange(&g_lConnectionLost, 1);
+        // A running login thread sees the loss itself: its attempt fails, or it starts the
+        // login again when it ends.
+        if (!g_hInitThread) {
+            LogLine(1, L"Func.OnConnectionLost.Warning.%s connection ended by the PBX", conn->m_szSection);
+            StartLoginThreadLocked();
+        }
     }
-    g_dwInitThreadId = id;
-    g_hInitThread = thread;
-    ResumeThread(thread);
-    return TRUE;
+    ReleaseSRWLockExclusive(&g_loginStartLock);
 }
 
 void StopLoginThreads()
 {
+    AcquireSRWLockExclusive(&g_loginStartLock);
+    g_lWantConnected = 0;
+    ReleaseSRWLockExclusive(&g_loginStartLock);
     InterlockedIncrement(&g_lLoginGeneration);
     SetEvent(g_hStopWaits);
     StopConfirmThread(g_dwLoginStopWait);

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+class CInnovaphoneVars;
+
 extern HANDLE volatile g_hInitThread;
 extern volatile DWORD g_dwInitThreadId;
 // Failed steps; the thread stops trying when it reaches kLoginLoopBound.
@@ -27,8 +29,14 @@ int AppLogin();
 void UserLogout();
 void DisconnectAll();
 
-// Starts the login thread (counter 0); FALSE when one runs already or it cannot start.
+// Starts the login thread (counter 0); FALSE when one runs already or it cannot start. From
+// then until StopLoginThreads the plug-in logs in again whenever the PBX ends a connection.
 BOOL StartLoginThread();
+// Called by a receive thread whose connection the PBX ended (a close frame or a failed
+// receive) after it closed it: while the connections are wanted, the login starts again from
+// the beginning (State 0 on the bus, the stored session first, State 2 once a device is
+// monitored); a login thread that runs already takes care of it.
+void OnConnectionLost(CInnovaphoneVars* conn);
 // Stops the confirmation dialog and the login thread cooperatively, each with a bounded wait:
 // every wait and pause of theirs ends at once, and a thread that overruns is left to end by
 // itself (never killed while it may hold a lock or be inside WinHTTP). Idempotent; the

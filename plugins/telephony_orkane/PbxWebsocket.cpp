@@ -8,6 +8,7 @@
 #include "foundation/Format.h"
 #include "plugin_support/WinHttpErrorText.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
+#include "plugins/telephony_orkane/Login.h"
 #include "plugins/telephony_orkane/SecretText.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 
@@ -239,6 +240,7 @@ DWORD WINAPI MonitorThread(LPVOID param)
             LogLine(0, L"Func.MonitorThread.Error.%s receive %d %s", conn->m_szSection, error,
                     PluginSupport::GetErrorText(error));
             CloseWebSocket(conn, FALSE);
+            OnConnectionLost(conn);
             break;
         }
         if (tooLong) {
@@ -261,6 +263,7 @@ DWORD WINAPI MonitorThread(LPVOID param)
                 break;
             LogLine(1, L"Func.MonitorThread.Warning.Websocket closed");
             CloseWebSocket(conn, FALSE);
+            OnConnectionLost(conn);
             break;
         }
         WaitForSingleObject(conn->m_hStopEvent, 10);

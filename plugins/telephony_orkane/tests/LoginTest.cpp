@@ -253,6 +253,38 @@ protected:
         g_ResourceAccess.m_hResource = m_library;
     }
 
+    // Waits until a login thread has ended with the device monitored (a lost connection
+    // may start the login again meanwhile).
+    bool WaitMonitoring(DWORD limit)
+    {
+        DWORD start = GetTickCount();
+        do {
+            testing_support::PumpFor(20);
+            EnterCriticalSection(&g_csDispatch);
+            bool monitored = !g_RccDevices.empty() && g_RccDevices[0].m_dwUserHandle;
+            LeaveCriticalSection(&g_csDispatch);
+            if (monitored && !g_hInitThread && InnovaphoneVarsApp.m_bLogin)
+                return true;
+        } while (GetTickCount() - start < limit);
+        return false;
+    }
+
+    static bool WaitUntilClosed(CInnovaphoneVars* conn)
+    {
+        for (int i = 0; i < 250 && conn->m_hWebSocketHandle; ++i)
+            testing_support::PumpFor(20);
+        return conn->m_hWebSocketHandle == nullptr;
+    }
+
+    // The State values on the bus since the host window was last cleared.
+    std::vector<std::wstring> States()
+    {
+        std::vector<std::wstring> states;
+        for (const auto& m : m_host.OfType(QOR_BUSMSG_STATE))
+            states.push_back(GetValueByKeyword(m.text.c_str(), L"State"));
+        return states;
+    }
+
     // Closes both connections as a stop of the plug-in does, keeping the stored values.
     void CloseConnections()
     {
@@ -490,10 +522,13 @@ TEST_F(LoginTest, ConnectionDroppedDuringLoginIsRetried)
         EXPECT_EQ(1u, dropped);
         if (!wcscmp(step, L"Devices")) {
             // Logged in, then the application connection was lost before the device list
-            // came: the thread says so and ends; the lost connection is closed.
+            // came: the thread says so, and the login starts again and monitors.
             EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Error.UserInitializeResult failed"));
-            EXPECT_FALSE(InnovaphoneVarsApp.m_bLogin);
-            EXPECT_EQ(nullptr, InnovaphoneVarsApp.m_hWebSocketHandle);
+            ASSERT_TRUE(WaitMonitoring(30000));
+            EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Warning.Connection lost, logging in again"));
+            EXPECT_EQ(1u, ResponseLogins(L"session").size()) << "logged in again with the stored session";
+            ASSERT_EQ(1u, g_RccDevices.size());
+            EXPECT_NE(0u, g_RccDevices[0].m_dwUserHandle);
         } else {
             EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
             EXPECT_GE(ResponseLogins(L"user").size(), 1u);
@@ -504,6 +539,43 @@ TEST_F(LoginTest, ConnectionDroppedDuringLoginIsRetried)
         CloseConnections();
         ASSERT_TRUE(Control(L"\"reset\":true"));
     }
+}
+
+// Logged in, the PBX goes away for a while (every connection ends): the plug-in tells the bus
+// it is down, one login thread starts again, retries while the PBX is away, and logs in with
+// the stored session; monitoring ended with the connection, so no "UserEnd" goes out.
+TEST_F(LoginTest, PbxAwayAfterLoginLogsInAgain)
+{
+    ASSERT_TRUE(RunLogin());
+    ExpectMonitoring();
+    m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+    m_host.Clear();
+    g_dwLoginRetryWait = 1500;
+    ASSERT_TRUE(Control(L"", L"{\"away\":2.0}", false));
+    CloseWebSocket(&m_control, TRUE);
+    ASSERT_TRUE(WaitMonitoring(40000)) << "logged in again after the PBX came back";
+    ExpectMonitoring();
+    std::vector<std::wstring> states = States();
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(L"0", states.front()) << "down is reported first";
+    EXPECT_EQ(L"2", states.back());
+    EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Warning.Connection lost, logging in again"));
+    EXPECT_GE(CountLogs(L"Func.InitThread.Warning.PBX not reached"), 1u);
+    EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"session"));
+    EXPECT_TRUE(ResponseLogins(L"user").empty()) << "the stored session sufficed";
+    size_t userEnds = 0;
+    for (const auto& r : Requests())
+        userEnds += r.mt == L"UserEnd";
+    EXPECT_EQ(0u, userEnds);
+    EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+
+    // Once the plug-in has stopped its login, a connection the PBX ends starts nothing.
+    StopLoginThreads();
+    ASSERT_TRUE(Control(L"", L"{\"to\":\"app\",\"close\":1001}"));
+    ASSERT_TRUE(WaitUntilClosed(&InnovaphoneVarsApp));
+    testing_support::PumpFor(500);
+    EXPECT_EQ(nullptr, g_hInitThread);
+    EXPECT_EQ(1u, CountLogs(L"Func.InitThread.Warning.Connection lost, logging in again"));
 }
 
 // A stop ends the login thread in bounded time wherever it waits: in the retry pause, in an

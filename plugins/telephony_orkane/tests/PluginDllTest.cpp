@@ -502,6 +502,55 @@ TEST_F(OrkanePlugin, IncomingCallGivesStatesAndRecordsInOrder)
     EXPECT_EQ(logins + 1, PbxLines({"\"type\": \"user\", \"method\"", "\"verified\": true"}).size());
 }
 
+// The PBX ends a connection while a call rings: the plug-in tells the bus it is down (State 0),
+// logs in again with its stored session and monitors again (State 2); the ringing call gets no
+// made-up clearing, and the calls after it come through whole. Ended by a close frame or by a
+// dropped TCP connection, on either connection. Nothing it sends breaks the PBX's rules
+// (TearDown).
+TEST_F(OrkanePlugin, ConnectionEndedByThePbxIsLoggedInAgain)
+{
+    const wchar_t* const steps[] = {
+        L"{\"to\":\"app\",\"drop\":true}",
+        L"{\"to\":\"user\",\"drop\":true}",
+        L"{\"to\":\"app\",\"close\":1001}",
+        L"{\"to\":\"user\",\"close\":1001}",
+    };
+    WriteLoginSettings();
+    Load();
+    ASSERT_TRUE(WaitForMonitoring());
+    int number = 0;
+    for (const wchar_t* step : steps) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(step)));
+        size_t sessionLogins = PbxLines({"\"type\": \"session\", \"method\"", "\"verified\": true"}).size();
+        m_host->window.Clear();
+        std::wstring ringing = L"+4930777" + std::to_wstring(number++);
+        ASSERT_TRUE(m_control.Run(L"{\"to\":\"app\",\"ring\":\"" + ringing + L"\",\"legs\":1}"));
+        ASSERT_TRUE(WaitUntil([&] { return Messages(QOR_BUSMSG_CALLEVENT).size() == 1; }));
+        ASSERT_TRUE(m_control.Run(step));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                std::vector<std::wstring> states;
+                for (const auto& m : Messages(QOR_BUSMSG_STATE))
+                    states.push_back(Get(m, L"State"));
+                return states.size() >= 2 && states.front() == L"0" && states.back() == L"2";
+            },
+            30000))
+            << "down, then monitoring again";
+        EXPECT_EQ(sessionLogins + 1, PbxLines({"\"type\": \"session\", \"method\"", "\"verified\": true"}).size());
+        // Monitoring that died with its connection is not ended by a request naming nobody.
+        EXPECT_TRUE(PbxLines({"\"UserEnd\"", "\"verified\": false"}).empty());
+        testing_support::PumpFor(300);
+        EXPECT_EQ((Strings{L"OnReceived"}), Events(QOR_BUSMSG_CALLEVENT)) << "no made-up event for the lost call";
+
+        std::wstring next = L"+4930888" + std::to_wstring(number);
+        ASSERT_TRUE(m_control.Run(L"{\"to\":\"app\",\"call\":\"" + next + L"\"}"));
+        ASSERT_TRUE(WaitUntil([&] { return Messages(QOR_BUSMSG_CALLEVENT).size() == 4; }));
+        EXPECT_EQ((Strings{L"OnReceived", L"OnReceived", L"OnEstablished", L"OnConnectionCleared"}),
+                  Events(QOR_BUSMSG_CALLEVENT));
+        EXPECT_EQ(next, Get(Messages(QOR_BUSMSG_CALLEVENT)[3], L"PartnerNumber"));
+    }
+}
+
 // A forked call rings two legs; answering takes the newest, the PBX clears the other leg, and
 // that leg's "del" does not end the call; clearing it then does.
 TEST_F(OrkanePlugin, ForkedCallAnswerAndClear)
