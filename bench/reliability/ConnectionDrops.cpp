@@ -54,11 +54,23 @@ constexpr double kRecordSeconds = 30.0;
 // The login thread's pause after an unreachable PBX is 60 s.
 constexpr double kAwaySeconds = 5.0;
 
-int g_failures = 0;
+// Failed checks by kind, for the result line: the states after a drop, the call events on the
+// bus, message boxes, and the rest.
+enum Kind { kStates, kEvents, kBoxes, kOther, kKinds };
+int g_failures[kKinds];
+std::string g_boxText;
 
-void Failure(const std::string& scenario, const std::string& what)
+int Failures()
 {
-    ++g_failures;
+    int all = 0;
+    for (int n : g_failures)
+        all += n;
+    return all;
+}
+
+void Failure(const std::string& scenario, const std::string& what, Kind kind = kOther)
+{
+    ++g_failures[kind];
     fprintf(stderr, "ConnectionDrops: FAILED: %s: %s\n", scenario.c_str(), what.c_str());
     fflush(stderr);
 }
@@ -270,12 +282,12 @@ public:
         // State 0 while down, before any State 2.
         long zero = WaitState(dropAt, L"0", 20);
         if (zero < 0) {
-            Failure(name, "no State 0 on the bus within 20 s of the drop" + Tail(dropLine));
+            Failure(name, "no State 0 on the bus within 20 s of the drop" + Tail(dropLine), kStates);
             return false;
         }
         long early = m_bus.Find(dropAt, kState, {{L"State", L"2"}});
         if (early >= 0 && early < zero)
-            Failure(name, "State 2 on the bus after the drop before State 0");
+            Failure(name, "State 2 on the bus after the drop before State 0", kStates);
         double down = bench::Now() - t0;
         if (d.link == Link::Away) {
             Sleep(static_cast<DWORD>(kAwaySeconds * 1000) + 500);
@@ -286,7 +298,8 @@ public:
         long two = WaitState(zero, L"2", bound - (bench::Now() - t0), name);
         if (two < 0) {
             Failure(name, "not logged in again (no State 2) within " + std::to_string(static_cast<int>(bound)) +
-                              " s of the drop" + Tail(dropLine));
+                              " s of the drop" + Tail(dropLine),
+                    kStates);
             return false;
         }
         double up = bench::Now() - t0;
@@ -333,7 +346,7 @@ public:
         if (!m_host.Launch())
             return Failure(name, "the host did not start"), false;
         if (WaitState(0, L"2", 180, name) < 0)
-            return Failure(name, "not logged in within 180 s" + Tail(0)), false;
+            return Failure(name, "not logged in within 180 s" + Tail(0), kStates), false;
         double up = bench::Now() - t0;
         m_loggedInAt = bench::Now();
         ++totals.loginDrops;
@@ -411,8 +424,11 @@ private:
         GetWindowTextW(search.box, caption, _countof(caption));
         GetDlgItemTextW(search.box, 0xFFFF, text, _countof(text));
         int button = GetDlgItem(search.box, IDRETRY) ? IDRETRY : GetDlgItem(search.box, IDCANCEL) ? IDCANCEL : IDOK;
-        Failure(name, "the host showed a message box \"" + Narrow(caption) + "\": \"" + Narrow(text) +
-                          "\" (answered " + (button == IDRETRY ? "Retry" : button == IDCANCEL ? "Cancel" : "OK") + ")");
+        g_boxText = Narrow(caption) + "\" / \"" + Narrow(text);
+        Failure(name,
+                "the host showed a message box \"" + g_boxText + "\" (answered " +
+                    (button == IDRETRY ? "Retry" : button == IDCANCEL ? "Cancel" : "OK") + ")",
+                kBoxes);
         PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         Sleep(500);
         return true;
@@ -532,7 +548,7 @@ private:
             if (l.kind != PbxLine::Sent || l.mt != "CallInfo" || !ExpectedEvents(l.callMsg, &state, &record))
                 continue;
             if (!l.peer) {
-                Failure(name, "a call event went to a connection that was not the plug-in's latest");
+                Failure(name, "a call event went to a connection that was not the plug-in's latest", kEvents);
                 continue;
             }
             states.push_back({std::to_wstring(l.call), state});
@@ -577,7 +593,7 @@ private:
         text += k < sent.size() ? Narrow(sent[k].second) + " of call " + Narrow(sent[k].first) : "nothing";
         text += ", on the bus ";
         text += k < seen.size() ? Narrow(seen[k].second) + " of call " + Narrow(seen[k].first) : "nothing";
-        Failure(name, text);
+        Failure(name, text, kEvents);
     }
 
     // The requests the plug-in sent on new connections (numbered above lastConn) after that
@@ -715,23 +731,35 @@ int wmain(int argc, wchar_t** argv)
     run.CheckRecord();
     const Totals& t = run.totals;
     char line[512];
-    snprintf(line, sizeof line,
-             "%d scenarios in %.0f s: %d drops at login steps, %d mid-call drops, %d times the PBX away; ", t.scenarios,
-             bench::Now() - began, t.loginDrops, t.midCallDrops, t.away);
+    snprintf(line, sizeof line, "%d scenarios in %.0f s", t.scenarios, bench::Now() - began);
     std::string result = line;
     if (!smoke)
-        result += std::to_string(roundsDone) + " of " + std::to_string(rounds) + " rounds" +
-                  (timeUp ? " (time bound reached)" : "") + "; ";
-    if (g_failures == 0 && going) {
-        snprintf(line, sizeof line,
-                 "after every drop State 0, then State 2 again (slowest %.1f s; after the PBX away %.1f s); %d call "
-                 "events sent, all on the bus once, in order",
-                 t.slowest, t.awaySlowest, t.events);
+        result += " (" + std::to_string(roundsDone) + " of " + std::to_string(rounds) + " rounds" +
+                  (timeUp ? ", time bound reached" : "") + ")";
+    snprintf(line, sizeof line, ": %d drops at login steps, %d mid-call drops, %d times the PBX away; ", t.loginDrops,
+             t.midCallDrops, t.away);
+    result += line;
+    if (!g_failures[kStates]) {
+        snprintf(line, sizeof line, "after every drop State 0, then State 2 again (slowest %.1f s", t.slowest);
         result += line;
+        if (t.away) {
+            snprintf(line, sizeof line, "; after the PBX away %.1f s", t.awaySlowest);
+            result += line;
+        }
+        result += "); ";
     } else {
-        result += std::to_string(g_failures) + " checks FAILED" + (going ? "" : "; the run stopped early");
+        result += std::to_string(g_failures[kStates]) + " times not State 0, then State 2 again; ";
     }
+    result += std::to_string(t.events) + " call events sent, " +
+              (g_failures[kEvents] ? std::to_string(g_failures[kEvents]) + " comparisons FAILED (lost, doubled or out of order)"
+                                   : std::string("all on the bus once, in order"));
+    if (g_failures[kBoxes])
+        result += "; FAILED: " + std::to_string(g_failures[kBoxes]) + " message boxes (\"" + g_boxText + "\")";
+    if (g_failures[kOther])
+        result += "; " + std::to_string(g_failures[kOther]) + " other checks FAILED";
+    if (!going)
+        result += "; the run stopped early";
     printf("ConnectionDrops: %s\n", result.c_str());
     fflush(stdout);
-    return g_failures == 0 && going ? 0 : 1;
+    return Failures() == 0 && going ? 0 : 1;
 }
