@@ -363,42 +363,99 @@ static void DeleteAll(JsonObject& members)
     members.clear();
 }
 
-// Reads after the opening bracket. Every failure path frees what was collected.
-static CJsonValue* ParseArray(const wchar_t** data, int depth)
-{
-    JsonArray items;
-    try {
-        while (**data != L'\0') {
-            if (!JsonSkipWhitespace(data))
-                break;
-            if (items.empty() && **data == L']') {
-                ++*data;
-                return new CJsonValue(std::move(items));
-            }
-            CJsonValue* item = CJsonValue::Parse(data, depth + 1);
-            if (!item)
-                break;
-            try {
-                items.push_back(item);
-            } catch (...) {
-                delete item;
-                throw;
-            }
-            if (!JsonSkipWhitespace(data))
-                break;
-            if (**data == L']') {
-                ++*data;
-                return new CJsonValue(std::move(items));
-            }
-            if (**data != L',')
-                break;
-            ++*data;
+// The elements of an array being read. The first few wait in a local buffer, so that the
+// array's vector is made once at its final size instead of growing (a heap block for each
+// doubling); a longer array goes on in a vector. Owns the elements until they are taken.
+class ArrayItems {
+public:
+    ArrayItems() = default;
+    ArrayItems(const ArrayItems&) = delete;
+    ArrayItems& operator=(const ArrayItems&) = delete;
+    ~ArrayItems()
+    {
+        for (size_t i = 0; i < m_count; ++i)
+            delete m_first[i];
+        DeleteAll(m_rest);
+    }
+
+    bool Empty() const { return m_count == 0 && m_rest.empty(); }
+
+    // Takes the item, also when adding it fails.
+    void Add(CJsonValue* item)
+    {
+        if (m_rest.empty() && m_count < kFirst) {
+            m_first[m_count++] = item;
+            return;
         }
+        try {
+            if (m_rest.empty()) {
+                m_rest.reserve(2 * kFirst);
+                m_rest.assign(m_first, m_first + m_count);
+                m_count = 0;
+            }
+            m_rest.push_back(item);
+        } catch (...) {
+            delete item;
+            throw;
+        }
+    }
+
+    // The elements in order; this collection is empty afterwards.
+    JsonArray Take()
+    {
+        JsonArray items;
+        if (!m_rest.empty()) {
+            items.swap(m_rest);
+        } else {
+            items.assign(m_first, m_first + m_count);
+            m_count = 0;
+        }
+        return items;
+    }
+
+private:
+    static constexpr size_t kFirst = 8;
+    CJsonValue* m_first[kFirst];
+    size_t m_count = 0;
+    JsonArray m_rest;
+};
+
+static CJsonValue* NewArray(ArrayItems& collected)
+{
+    JsonArray items = collected.Take();
+    try {
+        return new CJsonValue(std::move(items));
     } catch (...) {
         DeleteAll(items);
         throw;
     }
-    DeleteAll(items);
+}
+
+// Reads after the opening bracket. Every failure path frees what was collected.
+static CJsonValue* ParseArray(const wchar_t** data, int depth)
+{
+    ArrayItems items;
+    while (**data != L'\0') {
+        if (!JsonSkipWhitespace(data))
+            break;
+        if (items.Empty() && **data == L']') {
+            ++*data;
+            return NewArray(items);
+        }
+        CJsonValue* item = CJsonValue::Parse(data, depth + 1);
+        if (!item)
+            break;
+        items.Add(item);
+        if (!JsonSkipWhitespace(data))
+            break;
+        if (**data == L']') {
+            ++*data;
+            return NewArray(items);
+        }
+        if (**data != L',')
+            break;
+        ++*data;
+    }
     return nullptr;
 }
 
