@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cwctype>
 
 #include "bench/ProcessFigures.h"
@@ -109,6 +110,13 @@ std::vector<std::pair<ULONG_PTR, ULONG_PTR>> OwnModuleRanges(DWORD windowsPid, c
             ranges.emplace_back(m.base, m.base + m.size);
     }
     return ranges;
+}
+
+double DllTwin::DllsMb() const
+{
+    double all = LinuxAnonymousMb(m_linuxPid);
+    double file = LinuxAnonymousMbWithin(m_linuxPid, OwnModuleRanges(m_program.Id()));
+    return all < 0 || file < 0 ? -1 : all - file;
 }
 
 DllTwin::~DllTwin()

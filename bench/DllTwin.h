@@ -42,6 +42,9 @@ public:
     int Loaded() const { return m_loaded; }
     const std::vector<std::wstring>& Dlls() const { return m_dlls; }
     const std::string& Source() const { return m_source; }
+    // The twin's resident anonymous memory in MB less that of its own program file (which
+    // Wine reads into private memory whole): what Wine and the DLLs cost; negative if unknown.
+    double DllsMb() const;
 
 private:
     std::wstring m_folder;
