@@ -51,6 +51,17 @@ struct HandleTable {
 
 typedef LONG(NTAPI* QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
 
+// Other Wine prefixes on the machine may run programs of the same name (other builds' benchmark
+// runs): only a process of this program's prefix counts.
+bool InOurPrefix(const wchar_t* linuxPid)
+{
+    wchar_t prefix[MAX_PATH] = L"";
+    if (!GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH))
+        return true;
+    std::wstring environment = L" " + Widen(ReadLinuxFile(L"Z:\\proc\\" + std::wstring(linuxPid) + L"\\environ"));
+    return environment.find(L" WINEPREFIX=" + std::wstring(prefix) + L" ") != std::wstring::npos;
+}
+
 }  // namespace
 
 int FindLinuxProcess(const std::wstring& commandLinePart)
@@ -65,7 +76,7 @@ int FindLinuxProcess(const std::wstring& commandLinePart)
         if (pid <= 0)
             continue;
         std::wstring line = Widen(ReadLinuxFile(L"Z:\\proc\\" + std::wstring(data.cFileName) + L"\\cmdline"));
-        if (line.find(commandLinePart) != std::wstring::npos) {
+        if (line.find(commandLinePart) != std::wstring::npos && InOurPrefix(data.cFileName)) {
             found = pid;
             break;
         }
@@ -103,6 +114,45 @@ double LinuxAnonymousMb(int linuxPid)
     if (at == std::string::npos)
         return -1;
     return atof(status.c_str() + at + 8) / 1024.0;
+}
+
+double LinuxAnonymousMbWithin(int linuxPid, const std::vector<std::pair<ULONG_PTR, ULONG_PTR>>& ranges)
+{
+    std::string smaps = LinuxProcFile(linuxPid, L"smaps");
+    if (smaps.empty())
+        return -1;
+    double kb = 0;
+    bool inside = false;
+    size_t at = 0;
+    while (at < smaps.size()) {
+        size_t end = smaps.find('\n', at);
+        std::string line = smaps.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? smaps.size() : end + 1;
+        // A mapping's first line: "start-end perms offset dev inode [path]".
+        size_t dash = line.find('-');
+        if (dash != std::string::npos && dash > 0 && line.find(':') > dash &&
+            line.find_first_not_of("0123456789abcdef") == dash) {
+            ULONG_PTR start = strtoul(line.c_str(), nullptr, 16);
+            inside = false;
+            for (const auto& r : ranges)
+                inside = inside || (start >= r.first && start < r.second);
+        } else if (inside && line.compare(0, 10, "Anonymous:") == 0) {
+            kb += atof(line.c_str() + 10);
+        }
+    }
+    return kb / 1024.0;
+}
+
+int LinuxThreads(int linuxPid)
+{
+    std::string status = LinuxProcFile(linuxPid, L"status");
+    size_t at = status.find("Threads:");
+    return at == std::string::npos ? -1 : atoi(status.c_str() + at + 8);
+}
+
+std::string LinuxProcFile(int linuxPid, const wchar_t* name)
+{
+    return ReadLinuxFile(L"Z:\\proc\\" + std::to_wstring(linuxPid) + L"\\" + name);
 }
 
 DWORD HandleCount(DWORD windowsPid)

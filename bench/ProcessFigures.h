@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace bench {
 
@@ -16,6 +18,13 @@ int FindLinuxProcess(const std::wstring& commandLinePart);
 double LinuxCpuSeconds(int linuxPid);
 // Resident anonymous memory (the process's own, not mapped files) in MB, or a negative value.
 double LinuxAnonymousMb(int linuxPid);
+// Resident anonymous memory in MB of the mappings that begin within one of the address ranges
+// (from /proc/<pid>/smaps), or a negative value.
+double LinuxAnonymousMbWithin(int linuxPid, const std::vector<std::pair<ULONG_PTR, ULONG_PTR>>& ranges);
+// The Linux threads of the process (one for each Windows thread), or a negative value.
+int LinuxThreads(int linuxPid);
+// A file of the Linux process's /proc entry ("status", "maps", ...), or an empty text.
+std::string LinuxProcFile(int linuxPid, const wchar_t* name);
 // The handles a Windows process holds, from the system handle table; 0 when unknown.
 DWORD HandleCount(DWORD windowsPid);
 

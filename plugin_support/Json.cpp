@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <memory>
+#include <new>
 
 bool JsonNameLess::operator()(const std::wstring& a, const std::wstring& b) const
 {
@@ -22,20 +23,14 @@ bool JsonNameLess::operator()(const std::wstring& a, const std::wstring& b) cons
 // ---- values -------------------------------------------------------------------------------
 
 CJsonValue::CJsonValue() : m_type(JsonType_Null), m_number(0) {}
-CJsonValue::CJsonValue(const wchar_t* text) : m_type(JsonType_String), m_string(new std::wstring(text ? text : L"")) {}
-CJsonValue::CJsonValue(const std::wstring& text) : m_type(JsonType_String), m_string(new std::wstring(text)) {}
-CJsonValue::CJsonValue(std::wstring&& text) : m_type(JsonType_String), m_string(new std::wstring(std::move(text))) {}
+CJsonValue::CJsonValue(const wchar_t* text) : m_type(JsonType_String), m_string(text ? text : L"") {}
+CJsonValue::CJsonValue(const std::wstring& text) : m_type(JsonType_String), m_string(text) {}
+CJsonValue::CJsonValue(std::wstring&& text) : m_type(JsonType_String), m_string(std::move(text)) {}
 CJsonValue::CJsonValue(bool value) : m_type(JsonType_Bool), m_bool(value) {}
 CJsonValue::CJsonValue(double value) : m_type(JsonType_Number), m_number(value) {}
 CJsonValue::CJsonValue(int value) : m_type(JsonType_Number), m_number(static_cast<double>(value)) {}
-CJsonValue::CJsonValue(JsonArray&& children) : m_type(JsonType_Array), m_array(new JsonArray(std::move(children)))
-{
-    children.clear();
-}
-CJsonValue::CJsonValue(JsonObject&& members) : m_type(JsonType_Object), m_object(new JsonObject(std::move(members)))
-{
-    members.clear();
-}
+CJsonValue::CJsonValue(JsonArray&& children) : m_type(JsonType_Array), m_array(std::move(children)) { children.clear(); }
+CJsonValue::CJsonValue(JsonObject&& members) : m_type(JsonType_Object), m_object(std::move(members)) { members.clear(); }
 
 CJsonValue::CJsonValue(const CJsonValue& other) : m_type(JsonType_Null), m_number(0) { CopyFrom(other); }
 
@@ -44,17 +39,7 @@ CJsonValue& CJsonValue::operator=(const CJsonValue& other)
     if (this != &other) {
         CJsonValue copy(other);  // a failed copy leaves this value as it was
         Release();
-        m_type = copy.m_type;
-        m_number = 0;
-        switch (m_type) {
-        case JsonType_String: m_string = copy.m_string; break;
-        case JsonType_Bool: m_bool = copy.m_bool; break;
-        case JsonType_Number: m_number = copy.m_number; break;
-        case JsonType_Array: m_array = copy.m_array; break;
-        case JsonType_Object: m_object = copy.m_object; break;
-        default: break;
-        }
-        copy.m_type = JsonType_Null;  // its payload now belongs to this value
+        TakeFrom(copy);
     }
     return *this;
 }
@@ -65,17 +50,17 @@ void CJsonValue::Release()
 {
     switch (m_type) {
     case JsonType_String:
-        delete m_string;
+        m_string.~basic_string();
         break;
     case JsonType_Array:
-        for (CJsonValue* child : *m_array)
+        for (CJsonValue* child : m_array)
             delete child;
-        delete m_array;
+        m_array.~JsonArray();
         break;
     case JsonType_Object:
-        for (auto& member : *m_object)
+        for (auto& member : m_object)
             delete member.second;
-        delete m_object;
+        m_object.~JsonObject();
         break;
     default:
         break;
@@ -84,11 +69,40 @@ void CJsonValue::Release()
     m_number = 0;
 }
 
+// Moves the other value's payload into this one, which holds none; the other is left Null.
+void CJsonValue::TakeFrom(CJsonValue& other) noexcept
+{
+    switch (other.m_type) {
+    case JsonType_String:
+        new (&m_string) std::wstring(std::move(other.m_string));
+        other.m_string.~basic_string();
+        break;
+    case JsonType_Array:
+        new (&m_array) JsonArray(std::move(other.m_array));
+        other.m_array.~JsonArray();
+        break;
+    case JsonType_Object:
+        new (&m_object) JsonObject(std::move(other.m_object));
+        other.m_object.~JsonObject();
+        break;
+    case JsonType_Bool:
+        m_bool = other.m_bool;
+        break;
+    default:
+        m_number = other.m_number;
+        break;
+    }
+    m_type = other.m_type;
+    other.m_type = JsonType_Null;
+    other.m_number = 0;
+}
+
+// Fills this value, which holds no payload, with a deep copy of the other.
 void CJsonValue::CopyFrom(const CJsonValue& other)
 {
     switch (other.m_type) {
     case JsonType_String:
-        m_string = new std::wstring(*other.m_string);
+        new (&m_string) std::wstring(other.m_string);
         break;
     case JsonType_Bool:
         m_bool = other.m_bool;
@@ -97,33 +111,33 @@ void CJsonValue::CopyFrom(const CJsonValue& other)
         m_number = other.m_number;
         break;
     case JsonType_Array: {
-        std::unique_ptr<JsonArray> copy(new JsonArray);
+        JsonArray copy;
         try {
-            copy->reserve(other.m_array->size());
-            for (const CJsonValue* child : *other.m_array)
-                copy->push_back(new CJsonValue(*child));
+            copy.reserve(other.m_array.size());
+            for (const CJsonValue* child : other.m_array)
+                copy.push_back(new CJsonValue(*child));
         } catch (...) {
-            for (CJsonValue* child : *copy)
+            for (CJsonValue* child : copy)
                 delete child;
             throw;
         }
-        m_array = copy.release();
+        new (&m_array) JsonArray(std::move(copy));
         break;
     }
     case JsonType_Object: {
-        std::unique_ptr<JsonObject> copy(new JsonObject);
+        JsonObject copy;
         try {
-            for (const auto& member : *other.m_object) {
+            for (const auto& member : other.m_object) {
                 std::unique_ptr<CJsonValue> value(new CJsonValue(*member.second));
-                (*copy)[member.first] = value.get();
+                copy.emplace_hint(copy.end(), member.first, value.get());
                 value.release();
             }
         } catch (...) {
-            for (auto& member : *copy)
+            for (auto& member : copy)
                 delete member.second;
             throw;
         }
-        m_object = copy.release();
+        new (&m_object) JsonObject(std::move(copy));
         break;
     }
     default:
@@ -135,15 +149,15 @@ void CJsonValue::CopyFrom(const CJsonValue& other)
 size_t CJsonValue::CountChildren() const
 {
     if (m_type == JsonType_Array)
-        return m_array->size();
+        return m_array.size();
     if (m_type == JsonType_Object)
-        return m_object->size();
+        return m_object.size();
     return 0;
 }
 
-bool CJsonValue::HasChild(size_t index) const { return m_type == JsonType_Array && index < m_array->size(); }
+bool CJsonValue::HasChild(size_t index) const { return m_type == JsonType_Array && index < m_array.size(); }
 
-CJsonValue* CJsonValue::Child(size_t index) const { return HasChild(index) ? (*m_array)[index] : nullptr; }
+CJsonValue* CJsonValue::Child(size_t index) const { return HasChild(index) ? m_array[index] : nullptr; }
 
 bool CJsonValue::HasChild(const wchar_t* name) const { return Child(name) != nullptr; }
 
@@ -151,15 +165,15 @@ CJsonValue* CJsonValue::Child(const wchar_t* name) const
 {
     if (m_type != JsonType_Object || !name)
         return nullptr;
-    auto it = m_object->find(name);
-    return it == m_object->end() ? nullptr : it->second;
+    auto it = m_object.find(name);
+    return it == m_object.end() ? nullptr : it->second;
 }
 
 std::vector<std::wstring> CJsonValue::ObjectKeys() const
 {
     std::vector<std::wstring> keys;
     if (m_type == JsonType_Object)
-        for (const auto& member : *m_object)
+        for (const auto& member : m_object)
             keys.push_back(member.first);
     return keys;
 }
@@ -349,42 +363,99 @@ static void DeleteAll(JsonObject& members)
     members.clear();
 }
 
-// Reads after the opening bracket. Every failure path frees what was collected.
-static CJsonValue* ParseArray(const wchar_t** data, int depth)
-{
-    JsonArray items;
-    try {
-        while (**data != L'\0') {
-            if (!JsonSkipWhitespace(data))
-                break;
-            if (items.empty() && **data == L']') {
-                ++*data;
-                return new CJsonValue(std::move(items));
-            }
-            CJsonValue* item = CJsonValue::Parse(data, depth + 1);
-            if (!item)
-                break;
-            try {
-                items.push_back(item);
-            } catch (...) {
-                delete item;
-                throw;
-            }
-            if (!JsonSkipWhitespace(data))
-                break;
-            if (**data == L']') {
-                ++*data;
-                return new CJsonValue(std::move(items));
-            }
-            if (**data != L',')
-                break;
-            ++*data;
+// The elements of an array being read. The first few wait in a local buffer, so that the
+// array's vector is made once at its final size instead of growing (a heap block for each
+// doubling); a longer array goes on in a vector. Owns the elements until they are taken.
+class ArrayItems {
+public:
+    ArrayItems() = default;
+    ArrayItems(const ArrayItems&) = delete;
+    ArrayItems& operator=(const ArrayItems&) = delete;
+    ~ArrayItems()
+    {
+        for (size_t i = 0; i < m_count; ++i)
+            delete m_first[i];
+        DeleteAll(m_rest);
+    }
+
+    bool Empty() const { return m_count == 0 && m_rest.empty(); }
+
+    // Takes the item, also when adding it fails.
+    void Add(CJsonValue* item)
+    {
+        if (m_rest.empty() && m_count < kFirst) {
+            m_first[m_count++] = item;
+            return;
         }
+        try {
+            if (m_rest.empty()) {
+                m_rest.reserve(2 * kFirst);
+                m_rest.assign(m_first, m_first + m_count);
+                m_count = 0;
+            }
+            m_rest.push_back(item);
+        } catch (...) {
+            delete item;
+            throw;
+        }
+    }
+
+    // The elements in order; this collection is empty afterwards.
+    JsonArray Take()
+    {
+        JsonArray items;
+        if (!m_rest.empty()) {
+            items.swap(m_rest);
+        } else {
+            items.assign(m_first, m_first + m_count);
+            m_count = 0;
+        }
+        return items;
+    }
+
+private:
+    static constexpr size_t kFirst = 8;
+    CJsonValue* m_first[kFirst];
+    size_t m_count = 0;
+    JsonArray m_rest;
+};
+
+static CJsonValue* NewArray(ArrayItems& collected)
+{
+    JsonArray items = collected.Take();
+    try {
+        return new CJsonValue(std::move(items));
     } catch (...) {
         DeleteAll(items);
         throw;
     }
-    DeleteAll(items);
+}
+
+// Reads after the opening bracket. Every failure path frees what was collected.
+static CJsonValue* ParseArray(const wchar_t** data, int depth)
+{
+    ArrayItems items;
+    while (**data != L'\0') {
+        if (!JsonSkipWhitespace(data))
+            break;
+        if (items.Empty() && **data == L']') {
+            ++*data;
+            return NewArray(items);
+        }
+        CJsonValue* item = CJsonValue::Parse(data, depth + 1);
+        if (!item)
+            break;
+        items.Add(item);
+        if (!JsonSkipWhitespace(data))
+            break;
+        if (**data == L']') {
+            ++*data;
+            return NewArray(items);
+        }
+        if (**data != L',')
+            break;
+        ++*data;
+    }
     return nullptr;
 }
 
@@ -630,7 +701,7 @@ std::wstring CJsonValue::StringifyImpl(size_t depth) const
     size_t depth1 = depth ? depth + 1 : 0;
     switch (m_type) {
     case JsonType_String:
-        return StringifyString(*m_string);
+        return StringifyString(m_string);
     case JsonType_Bool:
         return m_bool ? L"true" : L"false";
     case JsonType_Number:
@@ -640,7 +711,7 @@ std::wstring CJsonValue::StringifyImpl(size_t depth) const
         if (depth)
             out += L"\n" + Indent(depth1);
         bool first = true;
-        for (const CJsonValue* child : *m_array) {
+        for (const CJsonValue* child : m_array) {
             if (!first)
                 out += L',';
             first = false;
@@ -656,7 +727,7 @@ std::wstring CJsonValue::StringifyImpl(size_t depth) const
         if (depth)
             out += L"\n" + Indent(depth1);
         bool first = true;
-        for (const auto& member : *m_object) {
+        for (const auto& member : m_object) {
             if (!first)
                 out += L',';
             first = false;

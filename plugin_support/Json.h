@@ -55,11 +55,11 @@ public:
     bool IsObject() const { return m_type == JsonType_Object; }
 
     // Defined only for a value of that kind; test the kind first.
-    const std::wstring& AsString() const { return *m_string; }
+    const std::wstring& AsString() const { return m_string; }
     bool AsBool() const { return m_bool; }
     double AsNumber() const { return m_number; }
-    const JsonArray& AsArray() const { return *m_array; }
-    const JsonObject& AsObject() const { return *m_object; }
+    const JsonArray& AsArray() const { return m_array; }
+    const JsonObject& AsObject() const { return m_object; }
 
     size_t CountChildren() const;
     bool HasChild(size_t index) const;
@@ -82,17 +82,20 @@ public:
 private:
     void Release();
     void CopyFrom(const CJsonValue& other);
+    void TakeFrom(CJsonValue& other) noexcept;
     std::wstring StringifyImpl(size_t depth) const;
     static std::wstring StringifyString(const std::wstring& text);
     static std::wstring Indent(size_t depth);
 
+    // The payload lives inside the value: a string or container of its own would be one more
+    // heap block per value, and the reader's time goes mostly into taking and freeing blocks.
     JsonType m_type;
     union {
-        std::wstring* m_string;
+        std::wstring m_string;
         bool m_bool;
         double m_number;
-        JsonArray* m_array;
-        JsonObject* m_object;
+        JsonArray m_array;
+        JsonObject m_object;
     };
 };
 

@@ -13,14 +13,13 @@ thread_local wchar_t t_numberText[kNumberText];
 thread_local wchar_t t_objectText[kObjectText];
 }  // namespace
 
-CJsonParserBase::CJsonParserBase() : m_root(nullptr) {}
+CJsonParserBase::CJsonParserBase() : m_root(nullptr), m_members(nullptr) {}
 
 CJsonParserBase::~CJsonParserBase() { Clear(); }
 
 void CJsonParserBase::Clear()
 {
-    // The map's pointers belong to the root, so it goes first.
-    m_members.clear();
+    m_members = nullptr;
     delete m_root;
     m_root = nullptr;
 }
@@ -35,16 +34,16 @@ BOOL CJsonParserBase::Parse(const wchar_t* text)
         Clear();
         return FALSE;
     }
-    m_members = m_root->AsObject();
+    m_members = &m_root->AsObject();
     return TRUE;
 }
 
 const CJsonValue* CJsonParserBase::Find(const wchar_t* key) const
 {
-    if (!m_root || !key)
+    if (!m_members || !key)
         return nullptr;
-    auto it = m_members.find(key);
-    return it == m_members.end() ? nullptr : it->second;
+    auto it = m_members->find(key);
+    return it == m_members->end() ? nullptr : it->second;
 }
 
 void CJsonParserBase::GetString(wchar_t* dest, size_t size, const wchar_t* key) const

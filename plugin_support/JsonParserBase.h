@@ -37,5 +37,7 @@ private:
     const CJsonValue* Find(const wchar_t* key) const;
 
     CJsonValue* m_root;
-    JsonObject m_members;  // non-owning copy of the root's member map
+    // The root's member map, looked at where it lies: a copy would take a heap block for
+    // every member of every message.
+    const JsonObject* m_members;
 };

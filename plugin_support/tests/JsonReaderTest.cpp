@@ -167,6 +167,24 @@ TEST(JsonReader, BuildsTrees)
     EXPECT_TRUE(array->ObjectKeys().empty());
 }
 
+// Arrays around the length where the reader's element buffer gives way to a growing vector.
+TEST(JsonReader, ReadsArraysOfEveryLength)
+{
+    const size_t lengths[] = {0, 1, 7, 8, 9, 16, 17, 33, 100};
+    for (size_t length : lengths) {
+        std::wstring text = L"[";
+        for (size_t i = 0; i < length; ++i)
+            text += (i ? L"," : L"") + std::to_wstring(i);
+        text += L"]";
+        std::unique_ptr<CJsonValue> array = Parse(L" " + text + L" ");
+        ASSERT_TRUE(array && array->IsArray()) << length;
+        ASSERT_EQ(length, array->CountChildren());
+        for (size_t i = 0; i < length; ++i)
+            EXPECT_EQ(static_cast<double>(i), array->Child(i)->AsNumber()) << length << " " << i;
+        EXPECT_EQ(text, array->Stringify());
+    }
+}
+
 TEST(JsonReader, OrdersNamesByUnsignedUnits)
 {
     std::unique_ptr<CJsonValue> root = Parse(L"{\"\\u00e9\":1,\"z\":2,\"ab\":3,\"a\":4,\"\\uFFFF\":5,\"B\":6}");
@@ -197,6 +215,10 @@ TEST(JsonReader, FailedParsesFreeEverything)
         L"{\"a\":[1,2,3],\"b\":{\"c\":{\"d\":[true,false,\"text text text text text\"]}},\"e\":}",
         L"{\"a\":1,\"a\":2,\"b\":[\"s\",\"t\"] x",
         L"[[[[[[[[[[\"deep\",1,2,3]]]]]]]]]] 1",
+        // Failing at, just past and well past the eighth element of an array.
+        L"[\"a long text 1\",\"a long text 2\",3,4,5,6,7,8 9]",
+        L"[\"a long text 1\",\"a long text 2\",3,4,5,6,7,8,9,]",
+        L"{\"a\":[1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,[\"inner\",{\"b\":\"c\"}],19,20,x]}",
     };
     for (const wchar_t* text : failing) {
         long before = LiveAllocations();
@@ -255,6 +277,31 @@ TEST(JsonReader, CopiesAndOwnsTrees)
     CJsonValue object(std::move(members));
     EXPECT_TRUE(members.empty());
     EXPECT_EQ(L"{\"k\":[1,\"x\"]}", object.Stringify());
+}
+
+// Assigning a value of one kind to a value of another replaces the payload and frees the old.
+TEST(JsonReader, AssignsAcrossKinds)
+{
+    const wchar_t* texts[] = {L"\"a text longer than a few units\"", L"[1,[2,\"three three\"],{}]",
+                              L"{\"k\":{\"l\":[\"m\"]},\"n\":null}", L"true", L"-2.5", L"null"};
+    for (const wchar_t* from : texts) {
+        for (const wchar_t* to : texts) {
+            long base = LiveAllocations();
+            long targetBlocks;  // the blocks of the target's own tree
+            {
+                std::unique_ptr<CJsonValue> alone = Parse(to);
+                targetBlocks = LiveAllocations() - base;
+            }
+            std::unique_ptr<CJsonValue> source = Parse(from), target = Parse(to);
+            ASSERT_TRUE(source && target);
+            long before = LiveAllocations();
+            *target = *source;
+            EXPECT_EQ(std::wstring(from), target->Stringify()) << testing::PrintToString(std::wstring(to));
+            EXPECT_EQ(std::wstring(from), source->Stringify());
+            target.reset();
+            EXPECT_EQ(before - targetBlocks, LiveAllocations()) << testing::PrintToString(std::wstring(from) + L" onto " + to);
+        }
+    }
 }
 
 std::wstring Utf8ToWide(const std::vector<BYTE>& bytes)

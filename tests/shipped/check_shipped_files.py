@@ -1,0 +1,73 @@
+#!/usr/bin/env python3
+"""The installed tree's program files carry no debug information, and each code file's debug
+information is kept in the symbols folder, named by the file's debug link with the right CRC.
+
+usage: check_shipped_files.py <objdump> <objcopy> <dist folder> <symbols folder>
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import zlib
+
+# The files built from code (the language libraries hold resources only).
+CODE_FILES = ["OrvixTelvane.exe", "PluginTelephony/PluginTelephonyOrkane.DLL", "PluginInfo/PluginInfoVisette.DLL"]
+
+
+def sections(objdump, path):
+    out = subprocess.run([objdump, "-h", path], check=True, capture_output=True, text=True).stdout
+    names = []
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) >= 2 and parts[0].isdigit():
+            names.append(parts[1])
+    return names
+
+
+def main():
+    objdump, objcopy, dist, symbols = sys.argv[1:5]
+    failures = []
+    shipped = []
+    for root, _, files in os.walk(dist):
+        for name in files:
+            if name.lower().endswith((".exe", ".dll")):
+                shipped.append(os.path.join(root, name))
+    if not shipped:
+        failures.append("no program files in " + dist)
+    for path in shipped:
+        debug = [s for s in sections(objdump, path) if s.startswith(".debug")]
+        if debug:
+            failures.append(f"{os.path.relpath(path, dist)} carries debug sections {debug}")
+    for rel in CODE_FILES:
+        path = os.path.join(dist, rel)
+        kept = os.path.join(symbols, os.path.basename(rel) + ".debug")
+        if not os.path.exists(path):
+            failures.append(f"{rel} is missing")
+            continue
+        if not os.path.exists(kept) or ".debug_info" not in sections(objdump, kept):
+            failures.append(f"{rel}: no debug information kept in {kept}")
+            continue
+        if ".gnu_debuglink" not in sections(objdump, path):
+            failures.append(f"{rel} has no debug link")
+            continue
+        with tempfile.TemporaryDirectory() as tmp:
+            link = os.path.join(tmp, "link")
+            subprocess.run([objcopy, "--dump-section", f".gnu_debuglink={link}", path, os.path.join(tmp, "copy")],
+                           check=True, capture_output=True)
+            data = open(link, "rb").read()
+        name = data[:data.index(b"\0")].decode()
+        crc = int.from_bytes(data[-4:], "little")
+        with open(kept, "rb") as f:
+            actual = zlib.crc32(f.read()) & 0xFFFFFFFF
+        if name != os.path.basename(kept):
+            failures.append(f"{rel}: debug link names {name!r}, not {os.path.basename(kept)!r}")
+        if crc != actual:
+            failures.append(f"{rel}: debug link CRC {crc:08X}, the kept file's is {actual:08X}")
+    for f in failures:
+        print("FAIL:", f)
+    print(f"checked {len(shipped)} program files")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
