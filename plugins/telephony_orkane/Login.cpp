@@ -280,6 +280,8 @@ int UserLogin()
     WaitForLoginResult(results, confirming ? kConfirmWaitPasses : 10, confirming);
     if (answered && HasText(User->m_szGUID))
         result = 0;
+    else if (User->m_lLoginResults == results && !User->m_hWebSocketHandle)
+        result = 1;  // the connection went before any login result: not refused, the attempt failed
     else
         result = 2;
     // Confirmed, refused or given up: the question is over either way.
