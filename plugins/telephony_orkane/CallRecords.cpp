@@ -102,7 +102,14 @@ void OnCallInfo(const CJsonParserBase& message)
                 // other legs still ring or talk.
                 record = FALSE;
             }
+            // A conference whose last leg is gone is forgotten, or the table would grow by a
+            // conference per call as long as the plug-in runs.
+            if (count <= 0)
+                g_ConferenceCount.erase(c);
         }
+        // The call is gone: its conference is not needed again.
+        if (known != g_CallConference.end())
+            g_CallConference.erase(known);
     }
 
     BusMsgBegin(t_message, _countof(t_message));

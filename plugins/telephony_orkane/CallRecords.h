@@ -24,8 +24,10 @@ struct tag_call_info {
 extern std::vector<tag_rcc_device> g_RccDevices;
 extern volatile DWORD g_dwDeviceCount;
 extern volatile DWORD g_dwDeviceIndex;
+// A call's conference from its setup until its clearing.
 extern std::map<int, std::wstring> g_CallConference;
 extern std::map<int, tag_call_info> g_CallList;
+// The alerted legs of each conference that still has one.
 extern std::map<std::wstring, int> g_ConferenceCount;
 // The hw name of the device that places calls (setting "SelectedDevice").
 extern wchar_t g_szSelectedDevice[128];
