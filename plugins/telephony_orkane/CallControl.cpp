@@ -117,10 +117,12 @@ void MonitorStop()
         d.m_dwUserHandle = 0;
     }
     LeaveCriticalSection(&g_csDispatch);
-    // The user name comes from the user connection's login; once that connection is lost the
-    // request would name nobody. The application connection's end then ends the monitoring.
-    if (!users.empty() && !cn[0]) {
-        LogLine(1, L"Func.MonitorStop.Warning.User connection lost, monitoring ends with the connection");
+    // Monitoring lives on the application connection: once it is closed there is nothing to
+    // end (and each request would only wait out its passes). The user name comes from the user
+    // connection's login; once that connection is lost the request would name nobody, and the
+    // application connection's end ends the monitoring.
+    if (!users.empty() && (!InnovaphoneVarsApp.m_hWebSocketHandle || !cn[0])) {
+        LogLine(1, L"Func.MonitorStop.Warning.Connection lost, monitoring ends with the connection");
         return;
     }
     wchar_t text[1024];

@@ -47,9 +47,7 @@ void StopConnections()
     SendBusState(g_hWndParent, 0);
     // The login and confirmation threads stop cooperatively; the connections close after them.
     StopLoginThreads();
-    // Without a websocket each request would only wait out its passes.
-    if (InnovaphoneVarsApp.m_hWebSocketHandle)
-        MonitorStop();
+    MonitorStop();
     CloseWebSocket(&InnovaphoneVarsUser, TRUE);
     CloseWebSocket(&InnovaphoneVarsApp, TRUE);
     g_bConnectionStarted = FALSE;

@@ -383,11 +383,8 @@ namespace {
 void ForgetLostConnections()
 {
     LogLine(1, L"Func.InitThread.Warning.Connection lost, logging in again");
-    if (App->m_hWebSocketHandle)
-        MonitorStop();
+    MonitorStop();
     EnterCriticalSection(&g_csDispatch);
-    for (tag_rcc_device& device : g_RccDevices)
-        device.m_dwUserHandle = 0;
     g_CallList.clear();
     g_CallConference.clear();
     g_ConferenceCount.clear();
