@@ -21,9 +21,15 @@ struct FakeDocument {
     FakeDocumentRecord* record;
 };
 
-FakeDocument* Owner(IHTMLDocument2* p) { return reinterpret_cast<FakeDocument*>(reinterpret_cast<char*>(p) - offsetof(FakeDocument, doc2)); }
-FakeDocument* Owner(IHTMLDocument3* p) { return reinterpret_cast<FakeDocument*>(reinterpret_cast<char*>(p) - offsetof(FakeDocument, doc3)); }
-FakeDocument* Owner(IHTMLElement* p) { return reinterpret_cast<FakeDocument*>(reinterpret_cast<char*>(p) - offsetof(FakeDocument, card)); }
+// The object that holds an interface: each interface is a member at a fixed offset.
+template <typename Interface>
+FakeDocument* OwnerAt(Interface* p, size_t offset)
+{
+    return reinterpret_cast<FakeDocument*>(reinterpret_cast<char*>(p) - offset);
+}
+FakeDocument* Owner(IHTMLDocument2* p) { return OwnerAt(p, offsetof(FakeDocument, doc2)); }
+FakeDocument* Owner(IHTMLDocument3* p) { return OwnerAt(p, offsetof(FakeDocument, doc3)); }
+FakeDocument* Owner(IHTMLElement* p) { return OwnerAt(p, offsetof(FakeDocument, card)); }
 
 // An unexpected call cannot return: the stack layout of the slot's own arguments is unknown
 // here (stdcall on i686), so the program ends at once.
@@ -81,12 +87,21 @@ HRESULT QueryDocument(FakeDocument* d, REFIID riid, void** object)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Doc2QueryInterface(IHTMLDocument2* This, REFIID riid, void** object) { return QueryDocument(Owner(This), riid, object); }
-ULONG STDMETHODCALLTYPE Doc2AddRef(IHTMLDocument2* This) { return AddRefOf(Owner(This)); }
-ULONG STDMETHODCALLTYPE Doc2Release(IHTMLDocument2* This) { return ReleaseOf(Owner(This)); }
-HRESULT STDMETHODCALLTYPE Doc3QueryInterface(IHTMLDocument3* This, REFIID riid, void** object) { return QueryDocument(Owner(This), riid, object); }
-ULONG STDMETHODCALLTYPE Doc3AddRef(IHTMLDocument3* This) { return AddRefOf(Owner(This)); }
-ULONG STDMETHODCALLTYPE Doc3Release(IHTMLDocument3* This) { return ReleaseOf(Owner(This)); }
+template <typename Interface>
+HRESULT STDMETHODCALLTYPE DocQueryInterface(Interface* This, REFIID riid, void** object)
+{
+    return QueryDocument(Owner(This), riid, object);
+}
+template <typename Interface>
+ULONG STDMETHODCALLTYPE DocAddRef(Interface* This)
+{
+    return AddRefOf(Owner(This));
+}
+template <typename Interface>
+ULONG STDMETHODCALLTYPE DocRelease(Interface* This)
+{
+    return ReleaseOf(Owner(This));
+}
 
 HRESULT STDMETHODCALLTYPE Doc2Write(IHTMLDocument2* This, SAFEARRAY* strings)
 {
@@ -141,8 +156,6 @@ HRESULT STDMETHODCALLTYPE CardQueryInterface(IHTMLElement* This, REFIID riid, vo
     AddRefOf(Owner(This));
     return S_OK;
 }
-ULONG STDMETHODCALLTYPE CardAddRef(IHTMLElement* This) { return AddRefOf(Owner(This)); }
-ULONG STDMETHODCALLTYPE CardRelease(IHTMLElement* This) { return ReleaseOf(Owner(This)); }
 
 HRESULT STDMETHODCALLTYPE CardOffsetHeight(IHTMLElement* This, long* height)
 {
@@ -163,18 +176,18 @@ struct Vtables {
         FillUnexpected<0>(&doc2);
         FillUnexpected<1>(&doc3);
         FillUnexpected<2>(&card);
-        doc2.QueryInterface = Doc2QueryInterface;
-        doc2.AddRef = Doc2AddRef;
-        doc2.Release = Doc2Release;
+        doc2.QueryInterface = DocQueryInterface<IHTMLDocument2>;
+        doc2.AddRef = DocAddRef<IHTMLDocument2>;
+        doc2.Release = DocRelease<IHTMLDocument2>;
         doc2.write = Doc2Write;
         doc2.close = Doc2Close;
-        doc3.QueryInterface = Doc3QueryInterface;
-        doc3.AddRef = Doc3AddRef;
-        doc3.Release = Doc3Release;
+        doc3.QueryInterface = DocQueryInterface<IHTMLDocument3>;
+        doc3.AddRef = DocAddRef<IHTMLDocument3>;
+        doc3.Release = DocRelease<IHTMLDocument3>;
         doc3.getElementById = Doc3GetElementById;
         card.QueryInterface = CardQueryInterface;
-        card.AddRef = CardAddRef;
-        card.Release = CardRelease;
+        card.AddRef = DocAddRef<IHTMLElement>;
+        card.Release = DocRelease<IHTMLElement>;
         card.get_offsetHeight = CardOffsetHeight;
     }
 };
