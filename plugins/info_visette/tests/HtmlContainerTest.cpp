@@ -1,19 +1,19 @@
 // The WebBrowser container: the site objects' answers, embedding the real control into a
-// window (Wine has no HTML engine: it embeds, but there is never a document), and the page's
-// links reaching the host.
+// window (Wine has no HTML engine: it embeds, but there is never a document), the page handed
+// to a document of the test's own in its place, and the page's links reaching the host.
 #include "plugins/info_visette/HtmlContainer.h"
 
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
+#include "foundation/Seams.h"
 #include "foundation/TextUtils.h"
+#include "plugin_support/CallStruct.h"
 #include "plugins/info_visette/Popup.h"
 #include "plugins/info_visette/PopupPosition.h"
 #include "plugins/info_visette/VisetteSeams.h"
 #include "plugins/info_visette/VisetteState.h"
 #include "plugins/info_visette/tests/FakeHtmlDocument.h"
-#include "foundation/Seams.h"
-#include "plugin_support/CallStruct.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/support/TestSupport.h"
 
