@@ -1,6 +1,7 @@
 #include "foundation/FolderTools.h"
 
 #include "foundation/Format.h"
+#include "foundation/Seams.h"
 
 #include <aclapi.h>
 
@@ -29,8 +30,10 @@ void DeleteMatchingBelow(const wchar_t* folder, const wchar_t* upperText)
         wchar_t path[kPath];
         if (FormatW(path, _countof(path), L"%s\\%s", folder, found.cFileName) < 0)
             continue;  // a path too long to name exactly is left alone
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        DWORD attributes = g_pfnDirectoryEntryAttributes(path, &found);
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A junction or folder link may lead outside the tree: its files are not ours.
+            if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 DeleteMatchingBelow(path, upperText);
             continue;
         }
@@ -44,6 +47,11 @@ void DeleteMatchingBelow(const wchar_t* folder, const wchar_t* upperText)
 }
 
 }  // namespace
+
+DWORD FoundEntryAttributes(const wchar_t*, const WIN32_FIND_DATAW* found)
+{
+    return found ? found->dwFileAttributes : 0;
+}
 
 bool FindPathEntry(const wchar_t* path, WIN32_FIND_DATAW* found)
 {
@@ -180,11 +188,12 @@ void DeleteFolderContents(const wchar_t* folder, BOOL removeFolders)
             wchar_t path[kPath];
             if (FormatW(path, _countof(path), L"%s\\%s", folder, found.cFileName) < 0)
                 continue;
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DWORD attributes = g_pfnDirectoryEntryAttributes(path, &found);
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 DeleteFileW(path);
             } else if (found.cFileName[0] != L'.') {
                 // A junction or folder link is removed as a link; what it points to stays.
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                     if (removeFolders)
                         RemoveDirectoryW(path);
                 } else {

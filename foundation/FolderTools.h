@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// The attributes that FindFirstFileW/FindNextFileW gave for the entry at path (the default
+// of g_pfnDirectoryEntryAttributes).
+DWORD FoundEntryAttributes(const wchar_t* path, const WIN32_FIND_DATAW* found);
 // The directory entry of a path (FindFirstFileW); false when there is none.
 bool FindPathEntry(const wchar_t* path, WIN32_FIND_DATAW* found);
 int IsDirectory(const wchar_t* path);

@@ -1,5 +1,6 @@
 #include "foundation/Seams.h"
 
+#include "foundation/FolderTools.h"
 #include "foundation/HelpTools.h"
 #include "foundation/SystemAccount.h"
 
@@ -11,3 +12,4 @@ void (WINAPI* g_pfnGetLocalTime)(LPSYSTEMTIME) = GetLocalTime;
 BOOL (*g_pfnIsSystemAccount)() = IsSystemAccountByName;
 HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR) = HtmlHelpOnDemandW;
 BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM) = EnumDisplayMonitors;
+DWORD (*g_pfnDirectoryEntryAttributes)(const wchar_t*, const WIN32_FIND_DATAW*) = FoundEntryAttributes;

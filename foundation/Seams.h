@@ -16,3 +16,6 @@ extern BOOL (*g_pfnIsSystemAccount)();
 extern HWND (WINAPI* g_pfnHtmlHelpW)(HWND, LPCWSTR, UINT, DWORD_PTR);
 // Monitor enumeration behind CMonitorAccess (Wine reports one monitor).
 extern BOOL (WINAPI* g_pfnEnumDisplayMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+// The attributes of a directory entry as the folder walks of FolderTools see it (path: the
+// entry's full path). Wine makes no junctions or folder links, so a test marks an entry as one.
+extern DWORD (*g_pfnDirectoryEntryAttributes)(const wchar_t* path, const WIN32_FIND_DATAW* found);

@@ -2,6 +2,7 @@
 
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
+#include "plugins/info_visette/VisetteSeams.h"
 #include "plugins/info_visette/VisetteState.h"
 
 #include <exdisp.h>
@@ -439,7 +440,8 @@ int DisplayHTMLStr(const wchar_t* page, DWORD* popupHeight)
     }
     NavigateBrowser(L"about:blank");
     IDispatch* dispatch = nullptr;
-    web->get_Document(&dispatch);
+    if (FAILED(g_pfnGetBrowserDocument(web, &dispatch)))
+        dispatch = nullptr;
     web->Release();
     if (!dispatch) {
         // Without an HTML engine the control embeds but never gets a document.

@@ -5,7 +5,7 @@
 // starts. The test acts only as the PBX and as the other programs of a desktop do: it rings
 // the phone on the PBX, writes bus texts to the host window, and reads what the product
 // leaves behind (the bus as the recording plug-ins saw it, the popup window, the page the
-// business card was given, the PBX's message log, the report files).
+// business card built, the PBX's message log, the report files).
 //
 // The steps run in order on one host (the suite's tests are its steps); each step builds on
 // the ones before it.
@@ -385,8 +385,8 @@ TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
     EXPECT_EQ(L"OK", ReportValue(L"ProgramStatus", L"Status"));
     EXPECT_FALSE(Seen(L"Trc", L"AfterLoad").empty());
     EXPECT_FALSE(Seen(L"Dir", L"AfterLoad").empty());
-    // Everything the steps read: every log line of every module, and the page the card is
-    // given (written beside the logs from debug level 5 on).
+    // Everything the steps read: every log line of every module, and the copy of the page the
+    // card builds (written beside the logs from debug level 5 on).
     Tell(26, {{L"Level", L"5"}});
     // Password login on the user connection, application login on the other.
     EXPECT_TRUE(WaitPbx(L"user", L"Login", L"\"response\":"));
@@ -446,7 +446,9 @@ TEST_F(EndToEnd, Step3_TheCardShowsTheCallerInItsCorner)
         EXPECT_LT(popup.rect.bottom, (m.top + m.bottom) / 2);
     }
 
-    // The page the card was given last: the one with the search result.
+    // The page the card built last: the one with the search result. This is the copy the card
+    // writes beside its logs before it hands the page to the browser control, whose document
+    // Wine does not have; that the page reaches the document is info_visette_container_test's.
     std::wstring page = ReadUtf8(PageFile());
     EXPECT_NE(std::wstring::npos, page.find(kCallerNameInPage)) << "page: " << std::string(page.begin(), page.end());
     EXPECT_NE(std::wstring::npos, page.find(std::wstring(L">") + kCallerOnTheBus + L"<"));

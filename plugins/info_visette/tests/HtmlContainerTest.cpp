@@ -1,13 +1,19 @@
 // The WebBrowser container: the site objects' answers, embedding the real control into a
-// window (Wine has no HTML engine: it embeds, but there is never a document), and the page's
-// links reaching the host.
+// window (Wine has no HTML engine: it embeds, but there is never a document), the page handed
+// to a document of the test's own in its place, and the page's links reaching the host.
 #include "plugins/info_visette/HtmlContainer.h"
 
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
+#include "foundation/Seams.h"
 #include "foundation/TextUtils.h"
+#include "plugin_support/CallStruct.h"
+#include "plugins/info_visette/Popup.h"
+#include "plugins/info_visette/PopupPosition.h"
+#include "plugins/info_visette/VisetteSeams.h"
 #include "plugins/info_visette/VisetteState.h"
+#include "plugins/info_visette/tests/FakeHtmlDocument.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -16,6 +22,7 @@
 #include <mshtmhst.h>
 
 #include <string>
+#include <vector>
 
 using testing_support::RecordingWindow;
 
@@ -33,6 +40,45 @@ HWND MakePopupWindow()
     return CreateWindowExW(0, kTestHostClass, L"", WS_POPUP | WS_VISIBLE, 10, 10, 300, 200, nullptr, nullptr,
                            wc.hInstance, nullptr);
 }
+
+// While it lives, the control's document is one of the test's own (FakeHtmlDocument.h), made
+// anew for each time the container asks; without "present" the control has none.
+class TestDocument {
+public:
+    TestDocument(bool present, long cardHeight) : m_real(g_pfnGetBrowserDocument)
+    {
+        m_record.cardHeight = cardHeight;
+        s_current = this;
+        m_present = present;
+        g_pfnGetBrowserDocument = Give;
+    }
+    ~TestDocument()
+    {
+        g_pfnGetBrowserDocument = m_real;
+        s_current = nullptr;
+    }
+    const FakeDocumentRecord& record() const { return m_record; }
+    int asked() const { return m_asked; }
+
+private:
+    static HRESULT Give(IWebBrowser2* browser, IDispatch** document)
+    {
+        TestDocument* self = s_current;
+        ++self->m_asked;
+        *document = nullptr;
+        if (!browser)
+            return E_POINTER;
+        if (self->m_present)
+            *document = static_cast<IDispatch*>(NewFakeDocument(&self->m_record));
+        return S_OK;
+    }
+
+    inline static TestDocument* s_current = nullptr;
+    HRESULT (*m_real)(IWebBrowser2*, IDispatch**);
+    FakeDocumentRecord m_record;
+    bool m_present = true;
+    int m_asked = 0;
+};
 
 class HtmlContainer : public ::testing::Test {
 protected:
@@ -147,22 +193,8 @@ TEST_F(HtmlContainer, EmbedsSizesNavigatesAndReleasesEverything)
     NavigateBrowser(file.c_str());
     testing_support::PumpFor(200);
 
-    // The page is written when the control has a document, else refused with the height
-    // left as it was (Wine has no HTML engine). The control itself says which case this is.
-    DWORD height = 150;
-    int shown = DisplayHTMLStr(L"<html><body><div id=\"BusinessCard_1\">x</div></body></html>", &height);
-    IWebBrowser2* web = nullptr;
-    ASSERT_EQ(S_OK, g_pBrowserObject->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&web)));
-    IDispatch* document = nullptr;
-    web->get_Document(&document);
-    web->Release();
-    if (document) {
-        document->Release();
-        EXPECT_EQ(0, shown);
-    } else {
-        EXPECT_EQ(-1, shown);
-        EXPECT_EQ(150u, height);
-    }
+    // What the page does in the control's own document is not seen here (Wine's control has
+    // none); the hand-off to a document is the next test's.
 
     UnEmbedBrowserObject();
     EXPECT_EQ(nullptr, g_pBrowserObject);
@@ -180,6 +212,160 @@ TEST_F(HtmlContainer, EmbedsSizesNavigatesAndReleasesEverything)
     EXPECT_EQ(-1, NavigateBrowser(L"about:blank"));
     ResizeBrowser(10, 10);
     UnEmbedBrowserObject();
+}
+
+// The page goes to the control's document as one string, whole, then the document is closed
+// and the card's height read from it: the popup is that height plus 21 pixels.
+TEST_F(HtmlContainer, PageIsWrittenIntoTheDocumentAndTheCardHeightRead)
+{
+    HWND popup = MakePopupWindow();
+    ASSERT_NE(nullptr, popup);
+    g_hPopup = popup;
+    ASSERT_EQ(0, EmbedBrowserObject(popup));
+
+    const std::wstring card = L"<html><body><div id=\"BusinessCard_1\"><p> M\u00fcller &amp; S\u00f6hne</p>\n"
+                              L"<img src=\"C:\\Orvix\\Layout\\chevron.png\"></div></body></html>";
+    // A page of the popup's whole capacity (8191 characters).
+    const std::wstring head = L"<html><body><div id=\"BusinessCard_1\">", tail = L"</div></body></html>";
+    const std::wstring full = head + std::wstring(8191 - head.size() - tail.size(), L'\u20AC') + tail;
+    const std::vector<std::wstring> shownAndMeasured = {L"write", L"close", L"getElementById BusinessCard_1",
+                                                        L"offsetHeight"};
+    struct Case {
+        const char* what;
+        const std::wstring& page;
+        bool document;
+        long cardHeight;  // 0: the page has no card element
+        int result;
+        DWORD height;
+        std::vector<std::wstring> calls;
+    } cases[] = {
+        {"the card's height", card, true, 97, 0, 118, shownAndMeasured},
+        {"a page of full length", full, true, 400, 0, 421, shownAndMeasured},
+        {"no card element: the height stays", card, true, 0, 0, 150,
+         {L"write", L"close", L"getElementById BusinessCard_1"}},
+        {"no document: nothing shown, the height stays", card, false, 97, -1, 150, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDocument document(c.document, c.cardHeight);
+        DWORD height = 150;
+        EXPECT_EQ(c.result, DisplayHTMLStr(c.page.c_str(), &height));
+        EXPECT_EQ(1, document.asked());
+        EXPECT_EQ(c.height, height);
+        EXPECT_EQ(c.calls, document.record().calls);
+        if (c.document) {
+            EXPECT_EQ(std::vector<std::vector<std::wstring>>{{c.page}}, document.record().writes);
+        } else {
+            EXPECT_TRUE(document.record().writes.empty());
+        }
+        EXPECT_EQ(0, document.record().references) << "the container keeps no reference";
+    }
+
+    UnEmbedBrowserObject();
+    DestroyWindow(popup);
+    g_hPopup = nullptr;
+}
+
+namespace {
+
+// One monitor, away from the real screen, so that no task bar lies on it.
+const RECT kCardMonitor = {4000, 100, 5600, 1000};
+
+BOOL WINAPI OneMonitor(HDC, LPCRECT, MONITORENUMPROC proc, LPARAM param)
+{
+    RECT copy = kCardMonitor;
+    proc(nullptr, nullptr, &copy, param);
+    return TRUE;
+}
+
+std::wstring IncomingCall(DWORD callId, const wchar_t* number, const wchar_t* identInfo)
+{
+    CQorCallStruct call;
+    call.Type = QOR_BUSMSG_CALLEVENT;
+    call.Inbound = 1;
+    call.CallID = callId;
+    CopyText(call.Event, _countof(call.Event), L"OnReceived");
+    CopyText(call.PartnerNumber, _countof(call.PartnerNumber), number);
+    call.SetUniqueCallID(callId, number);
+    call.SetResult(L"Outlook", 5, identInfo, L"", L"", L"");
+    std::wstring xml(kCallXmlCapacity, L'\0');
+    call.ToXml(&xml[0]);
+    return xml.c_str();
+}
+
+}  // namespace
+
+// An incoming call end to end inside the plug-in: the template beside the module, filled from
+// the call record, is what the control's document is given, and the card's height sizes the
+// popup and places it in its corner.
+TEST_F(HtmlContainer, TheCardsPageReachesTheDocumentAndItsHeightSizesThePopup)
+{
+    // The plug-in's module: a library in a folder of its own, the template in its Layout folder.
+    const std::wstring folder = testing_support::MakeTempFolder(L"visette_card");
+    const std::wstring library = folder + L"CardModule.dll";
+    ASSERT_TRUE(CopyFileW(L"C:\\windows\\system32\\version.dll", library.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(library.c_str());
+    ASSERT_NE(nullptr, module);
+    CreateDirectoryW((folder + L"Layout").c_str(), nullptr);
+    const char templ[] = "<html><body><div id=\"BusinessCard_1\">\r\n<p>BUSINESSCARD_PARAM_HEADLINE</p>"
+                         "<p>BUSINESSCARD_PARAM_NUMBER</p><p>BUSINESSCARD_PARAM_NAME</p>"
+                         "<p>BUSINESSCARD_PARAM_DETAIL1</p><p>BUSINESSCARD_PARAM_DETAIL2</p>"
+                         "<p>BUSINESSCARD_PARAM_DETAIL3</p><img src=\"chevron.png\"></div></body></html>\r\n"
+                         "after the page";
+    testing_support::WriteFileBytes(folder + L"Layout\\UsedStyle.html", templ, sizeof(templ) - 1);
+    wchar_t modulePath[MAX_PATH] = L"";
+    GetModuleFileNameW(module, modulePath, MAX_PATH);
+    const std::wstring layout = std::wstring(modulePath, wcsrchr(modulePath, L'\\') + 1) + L"Layout\\";
+    const std::wstring filled = L"<html><body><div id=\"BusinessCard_1\">\n<p>Incoming call</p><p>+4930111</p>"
+                                L"<p> Jane Roe</p><p> Bonn</p><p>&nbsp;</p><img src=\"" +
+                                layout + L"chevron.png\"></div></body></html>";
+
+    g_hInstance = module;
+    auto realMonitors = g_pfnEnumDisplayMonitors;
+    g_pfnEnumDisplayMonitors = OneMonitor;
+    g_dwPreferredMonitor = 0;
+    g_Settings.UsedPosition = 0;  // bottom right: the height moves the card
+    g_Settings.Duration = 10;
+    g_Settings.UseDuration = 1;
+    g_dwScalePercent = 100;
+    g_dwPopupWidth = 450;
+
+    struct Case {
+        const char* what;
+        bool document;
+        long cardHeight;
+        int windowHeight;
+    } cases[] = {
+        {"the card's height plus 21", true, 97, 118},
+        {"no document: 150, and the popup still shows", false, 0, 150},
+    };
+    DWORD callId = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetPopupState();
+        TestDocument document(c.document, c.cardHeight);
+        DoInfo(IncomingCall(callId++, L"+4930111", L"Name: Jane Roe;City: Bonn;").c_str());
+        ASSERT_NE(nullptr, g_hPopup);
+        EXPECT_EQ(c.document ? std::vector<std::vector<std::wstring>>{{filled}}
+                             : std::vector<std::vector<std::wstring>>{},
+                  document.record().writes);
+        EXPECT_EQ(0, document.record().references);
+        EXPECT_TRUE(IsWindowVisible(g_hPopup));
+        RECT r = {};
+        GetWindowRect(g_hPopup, &r);
+        EXPECT_EQ(450, r.right - r.left);
+        EXPECT_EQ(c.windowHeight, r.bottom - r.top);
+        EXPECT_EQ(kCardMonitor.right - 20, r.right);
+        EXPECT_EQ(kCardMonitor.bottom - 20, r.bottom);
+        CloseHTMLPopup();
+    }
+
+    ResetPopupState();
+    g_pfnEnumDisplayMonitors = realMonitors;
+    g_MonitorPosition.UpdateMonitorRect();
+    g_hInstance = GetModuleHandleW(nullptr);
+    FreeLibrary(module);
+    testing_support::RemoveTree(folder);
 }
 
 TEST_F(HtmlContainer, EmbeddingTwiceAfterReleaseWorks)
