@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,5 +52,12 @@ std::vector<BYTE> Utf16LeBytes(const std::wstring& text);
 
 // Pumps this thread's messages for about the given milliseconds.
 void PumpFor(DWORD milliseconds);
+
+// Runs a step that Wine itself, not the code under test, now and then fails (a deadline of
+// its own service manager, say), up to `tries` times in all; true once the step succeeds.
+// Only a step whose failure the caller has told apart as Wine's belongs here. Each try after
+// the first prints "[ RETRIED  ] Suite.Case: reason (try n of m)", which scripts/wine-run
+// collects for the run's summary, so that no retried test passes unnamed.
+bool RetryWineStep(int tries, const char* reason, const std::function<bool()>& step);
 
 }  // namespace testing_support
