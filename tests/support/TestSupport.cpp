@@ -159,7 +159,7 @@ void PumpFor(DWORD milliseconds)
     }
 }
 
-bool RetryWineStep(int tries, const char* reason, const std::function<bool()>& step)
+bool RetryWhileWineMisses(int tries, const char* reason, const std::function<bool()>& step)
 {
     for (int attempt = 1; attempt <= tries; ++attempt) {
         if (attempt > 1) {
@@ -168,7 +168,7 @@ bool RetryWineStep(int tries, const char* reason, const std::function<bool()>& s
                         test ? test->name() : "?", reason, attempt, tries);
             std::fflush(stdout);
         }
-        if (step())
+        if (!step())
             return true;
     }
     return false;

@@ -53,11 +53,13 @@ std::vector<BYTE> Utf16LeBytes(const std::wstring& text);
 // Pumps this thread's messages for about the given milliseconds.
 void PumpFor(DWORD milliseconds);
 
-// Runs a step that Wine itself, not the code under test, now and then fails (a deadline of
-// its own service manager, say), up to `tries` times in all; true once the step succeeds.
-// Only a step whose failure the caller has told apart as Wine's belongs here. Each try after
-// the first prints "[ RETRIED  ] Suite.Case: reason (try n of m)", which scripts/wine-run
-// collects for the run's summary, so that no retried test passes unnamed.
-bool RetryWineStep(int tries, const char* reason, const std::function<bool()>& step);
+// Runs a step up to `tries` times in all for as long as it returns true, meaning "Wine itself,
+// not the code under test, missed a deadline in this try" (a deadline of its own service
+// manager, say); the step tells that apart from a failure of the code under test, which it
+// leaves to the caller's assertions by returning false. Returns false when the last try was
+// such a miss as well. Each try after the first prints "[ RETRIED  ] Suite.Case: reason (try
+// n of m)", which scripts/wine-run collects for the run's summary: no retried test passes
+// unnamed.
+bool RetryWhileWineMisses(int tries, const char* reason, const std::function<bool()>& step);
 
 }  // namespace testing_support
