@@ -10,4 +10,5 @@ if(TARGET PluginTelephonyOrkane)
 endif()
 add_test(NAME end_to_end_test COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:end_to_end_test>)
 # It runs the one host instance of the machine and writes its running state.
-set_tests_properties(end_to_end_test PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)
+orvix_gtest_properties(end_to_end_test)
+set_tests_properties(end_to_end_test PROPERTIES RESOURCE_LOCK orvix_running_state)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -156,6 +157,21 @@ void PumpFor(DWORD milliseconds)
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+bool RetryWhileWineMisses(int tries, const char* reason, const std::function<bool()>& step)
+{
+    for (int attempt = 1; attempt <= tries; ++attempt) {
+        if (attempt > 1) {
+            const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+            std::printf("[ RETRIED  ] %s.%s: %s (try %d of %d)\n", test ? test->test_suite_name() : "?",
+                        test ? test->name() : "?", reason, attempt, tries);
+            std::fflush(stdout);
+        }
+        if (!step())
+            return true;
+    }
+    return false;
 }
 
 }  // namespace testing_support

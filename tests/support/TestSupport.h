@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,5 +52,14 @@ std::vector<BYTE> Utf16LeBytes(const std::wstring& text);
 
 // Pumps this thread's messages for about the given milliseconds.
 void PumpFor(DWORD milliseconds);
+
+// Runs a step up to `tries` times in all for as long as it returns true, meaning "Wine itself,
+// not the code under test, missed a deadline in this try" (a deadline of its own service
+// manager, say); the step tells that apart from a failure of the code under test, which it
+// leaves to the caller's assertions by returning false. Returns false when the last try was
+// such a miss as well. Each try after the first prints "[ RETRIED  ] Suite.Case: reason (try
+// n of m)", which scripts/wine-run collects for the run's summary: no retried test passes
+// unnamed.
+bool RetryWhileWineMisses(int tries, const char* reason, const std::function<bool()>& step);
 
 }  // namespace testing_support

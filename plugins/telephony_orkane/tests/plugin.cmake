@@ -6,4 +6,5 @@ add_dependencies(orkane_plugin_test PluginTelephonyOrkane test_plugins)
 add_test(NAME orkane_plugin_test
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_plugin_test>)
 # It also runs the real host program, which keeps a single instance and one status report.
-set_tests_properties(orkane_plugin_test PROPERTIES TIMEOUT 300 RESOURCE_LOCK orvix_running_state)
+orvix_gtest_properties(orkane_plugin_test)
+set_tests_properties(orkane_plugin_test PROPERTIES RESOURCE_LOCK orvix_running_state)

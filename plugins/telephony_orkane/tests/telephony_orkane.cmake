@@ -8,7 +8,7 @@ add_executable(orkane_websocket_test tests/PbxWebsocketTest.cpp)
 target_link_libraries(orkane_websocket_test PRIVATE telephony_orkane_core test_host test_support gmock gtest_main)
 add_test(NAME orkane_websocket_test
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_websocket_test>)
-set_tests_properties(orkane_websocket_test PROPERTIES TIMEOUT 300)
+orvix_gtest_properties(orkane_websocket_test)
 
 # The login thread against the fake PBX; the confirmation dialog's template comes with it, as
 # the plug-in's own resources carry it.
@@ -19,4 +19,4 @@ add_test(NAME orkane_login_test
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_login_test> --gtest_filter=-*TwoFactor*:*Stop*)
 add_test(NAME orkane_login_confirm_test
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_login_test> --gtest_filter=*TwoFactor*:*Stop*)
-set_tests_properties(orkane_login_test orkane_login_confirm_test PROPERTIES TIMEOUT 300)
+orvix_gtest_properties(orkane_login_test orkane_login_confirm_test)
