@@ -23,8 +23,10 @@
 #include "plugins/telephony_orkane/Login.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
+#include "plugins/telephony_orkane/Settings.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 #include "plugins/telephony_orkane/StoredSession.h"
+#include "plugins/telephony_orkane/TelephonyResource.h"
 #include "tests/hosts/RecordingWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -976,6 +978,59 @@ TEST_F(LoginTest, LanguageTextsComeFromTheLibraryInUseNow)
     FreeLibrary(library);
     EXPECT_FALSE(LoadLanguageText(20558, L"fallback", text, _countof(text)));
     EXPECT_STREQ(L"fallback", text);
+}
+
+// Two URLs an apply switches between, and what a reader under the dispatch lock saw.
+const std::wstring kLongUrl = L"ws://" + std::wstring(200, L'a');
+const std::wstring kShortUrl = L"ws://" + std::wstring(20, L'b');
+volatile LONG g_stopReader, g_tornReads, g_reads;
+
+DWORD WINAPI ReadUrlUnderLock(LPVOID)
+{
+    while (!g_stopReader) {
+        wchar_t copy[512];
+        EnterCriticalSection(&g_csDispatch);
+        CopyText(copy, _countof(copy), g_szBaseURL);
+        LeaveCriticalSection(&g_csDispatch);
+        if (kLongUrl != copy && kShortUrl != copy)
+            InterlockedIncrement(&g_tornReads);
+        InterlockedIncrement(&g_reads);
+    }
+    return 0;
+}
+
+// The apply puts URL, user and password in under the dispatch lock, under which the login and
+// receive threads read them: a reader never sees the start of one URL and the rest of another.
+TEST_F(LoginTest, ApplyWritesTheLoginTextsUnderTheDispatchLock)
+{
+    // A page with the controls the apply reads.
+    HWND page = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, page);
+    for (int id : {IDC_EDIT_URL, IDC_EDIT_USER, IDC_EDIT_PASSWORD})
+        CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 100, 20, page,
+                        reinterpret_cast<HMENU>((INT_PTR)id), nullptr, nullptr);
+    CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100, page,
+                    reinterpret_cast<HMENU>((INT_PTR)IDC_COMBO_DEVICE), nullptr, nullptr);
+    SetDlgItemTextW(page, IDC_EDIT_USER, L"Anna Test");
+    SetDlgItemTextW(page, IDC_EDIT_PASSWORD, L"geheim");
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(g_szBaseURL, 260, kLongUrl.c_str());
+    LeaveCriticalSection(&g_csDispatch);
+    g_hWndPage = page;
+    g_stopReader = g_tornReads = g_reads = 0;
+    HANDLE reader = CreateThread(nullptr, 0, ReadUrlUnderLock, nullptr, 0, nullptr);
+    ASSERT_NE(nullptr, reader);
+    for (int i = 0; i < 400; ++i) {
+        SetDlgItemTextW(page, IDC_EDIT_URL, (i % 2 ? kLongUrl : kShortUrl).c_str());
+        DoApplySettings(QOR_BUSMSG_APPLYALL);  // saves, never restarts
+    }
+    InterlockedExchange(&g_stopReader, 1);
+    WaitForSingleObject(reader, 10000);
+    CloseHandle(reader);
+    g_hWndPage = nullptr;
+    DestroyWindow(page);
+    EXPECT_GT(g_reads, 0);
+    EXPECT_EQ(0, g_tornReads) << "reads of a half-written URL in " << g_reads;
 }
 
 }  // namespace
