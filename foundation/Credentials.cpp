@@ -94,3 +94,10 @@ const wchar_t* ReadCredential(const wchar_t* part1, const wchar_t* part2, const 
     JoinTarget(name, _countof(name), part1, part2, part3);
     return ReadTarget(t_byParts, _countof(t_byParts), name, true);
 }
+
+BOOL DeleteCredential(const wchar_t* part1, const wchar_t* part2, const wchar_t* part3)
+{
+    wchar_t name[128];
+    JoinTarget(name, _countof(name), part1, part2, part3);
+    return CredDeleteW(name, CRED_TYPE_GENERIC, 0);
+}

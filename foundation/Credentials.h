@@ -11,3 +11,5 @@ BOOL WriteCredential(const wchar_t* part1, const wchar_t* part2, const wchar_t* 
 const wchar_t* ReadCredentialByTarget(const wchar_t* target);
 // As above; also reads entries that other programs stored as 8-bit text.
 const wchar_t* ReadCredential(const wchar_t* part1, const wchar_t* part2, const wchar_t* part3);
+// Removes the entry of the three parts joined; FALSE when there was none or it stays.
+BOOL DeleteCredential(const wchar_t* part1, const wchar_t* part2, const wchar_t* part3);

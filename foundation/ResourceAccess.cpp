@@ -1,5 +1,6 @@
 #include "foundation/ResourceAccess.h"
 
+#include <climits>
 #include <cwchar>
 
 #include "foundation/FolderTools.h"
@@ -229,6 +230,25 @@ const wchar_t* CResourceAccess::GetString(UINT id, const wchar_t* defaultText)
         LoadStringW(m_hResource, id, m_szRaw, _countof(m_szRaw));
     CopyText(m_szString, _countof(m_szString), m_szRaw[0] ? m_szRaw : defaultText);
     return m_szString;
+}
+
+BOOL CResourceAccess::LoadStringCopy(UINT id, wchar_t* buf, size_t capacity) const
+{
+    if (!buf || !capacity)
+        return FALSE;
+    buf[0] = L'\0';
+    HMODULE library = m_hOwned;
+    HMODULE pinned = nullptr;
+    // The library of that name that the process holds now, with a reference of its own, so that
+    // a language switch on the GUI thread cannot unload it under the read.
+    if (!library && GetModuleHandleExW(0, kLibraryName, &pinned))
+        library = pinned;
+    BOOL found = library && LoadStringW(library, id, buf, (int)(capacity > INT_MAX ? INT_MAX : capacity)) > 0;
+    if (pinned)
+        FreeLibrary(pinned);
+    if (!found)
+        buf[0] = L'\0';
+    return found;
 }
 
 BSTR CResourceAccess::GetStringAsBSTR(UINT id, const wchar_t* defaultText)

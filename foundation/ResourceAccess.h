@@ -26,6 +26,9 @@ public:
     // The string, or the default (null gives "") when it is missing or empty. Valid until
     // this instance's next lookup.
     const wchar_t* GetString(UINT id, const wchar_t* defaultText);
+    // The string into buf (TRUE), or FALSE when the library lacks it. For other threads: it
+    // writes no member, finds the library as GetString does and holds it while it reads.
+    BOOL LoadStringCopy(UINT id, wchar_t* buf, size_t capacity) const;
     // The same as a new BSTR; the caller frees it with SysFreeString.
     BSTR GetStringAsBSTR(UINT id, const wchar_t* defaultText);
     BOOL SetItemText(HWND dialog, int itemId, UINT id, const wchar_t* defaultText);

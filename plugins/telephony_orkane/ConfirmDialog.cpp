@@ -12,13 +12,8 @@ HANDLE volatile g_hConfirmThread;
 volatile DWORD g_dwConfirmThreadId;
 HWND volatile g_hWndConfirm;
 volatile LONG g_bConfirmRequested;
-volatile LONG g_bConfirmDismissed;
 
 namespace {
-
-// Set while the login thread (or the stop) ends the dialog, so that the dialog can tell that
-// from the user's own click.
-volatile LONG g_bClosingConfirm;
 
 constexpr wchar_t kDefaultCaption[] = L"Benutzereingabe erforderlich";
 constexpr wchar_t kDefaultText[] = L"Bitte best\u00e4tigen Sie Ihre Anmeldung in MyApp.";
@@ -35,8 +30,7 @@ HMODULE OwnModule()
 
 BOOL LoadLanguageText(UINT id, const wchar_t* defaultText, wchar_t* buf, size_t capacity)
 {
-    HMODULE library = g_ResourceAccess.m_hResource;
-    if (library && LoadStringW(library, id, buf, (int)capacity) > 0)
+    if (g_ResourceAccess.LoadStringCopy(id, buf, capacity))
         return TRUE;
     CopyText(buf, capacity, defaultText ? defaultText : L"");
     return FALSE;
@@ -49,7 +43,6 @@ void OnAuthorize()
     InterlockedExchange(&g_bConfirmRequested, 1);
     if (g_hConfirmThread)
         return;  // one dialog at a time
-    InterlockedExchange(&g_bConfirmDismissed, 0);
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 2048, ConfirmThread, nullptr, CREATE_SUSPENDED, &id);
     if (!thread) {
@@ -99,9 +92,9 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE;
     }
     case WM_COMMAND:
+        // OK and the close box only close the dialog: the login goes on waiting for the PBX,
+        // which the user's confirmation in the myApps client completes.
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            if (!g_bClosingConfirm)
-                InterlockedExchange(&g_bConfirmDismissed, 1);
             g_hWndConfirm = nullptr;
             g_dwConfirmThreadId = 0;
             EndDialog(dialog, 2);
@@ -118,12 +111,10 @@ void CloseConfirmDialog()
     if (!window)
         return;
     LogLine(2, L"Func.CloseConfirmDialog.Begin");
-    InterlockedExchange(&g_bClosingConfirm, 1);
     // The dialog belongs to its own thread: it ends itself on the command (a window of another
     // thread cannot be destroyed from here). A hung dialog thread does not hang the caller.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(window, WM_COMMAND, IDOK, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 2000, &ignored);
-    InterlockedExchange(&g_bClosingConfirm, 0);
     g_hWndConfirm = nullptr;
     WaitForSingleObject(g_hStopWaits, 1000);
     LogLine(2, L"Func.CloseConfirmDialog.End");
@@ -144,11 +135,8 @@ void StopConfirmThread(DWORD wait)
             LogLine(0, L"Func.StopConfirmThread.Error.Confirm thread did not stop");
             break;
         }
-        if (HWND window = g_hWndConfirm) {
-            InterlockedExchange(&g_bClosingConfirm, 1);
+        if (HWND window = g_hWndConfirm)
             PostMessageW(window, WM_COMMAND, IDOK, 0);
-            InterlockedExchange(&g_bClosingConfirm, 0);
-        }
     }
     CloseHandle(thread);
     g_dwConfirmThreadId = 0;

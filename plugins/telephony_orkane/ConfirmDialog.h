@@ -10,8 +10,6 @@ extern volatile DWORD g_dwConfirmThreadId;
 extern HWND volatile g_hWndConfirm;
 // "Authorize" arrived since the login thread last cleared it.
 extern volatile LONG g_bConfirmRequested;
-// The user closed the dialog himself (not the login thread).
-extern volatile LONG g_bConfirmDismissed;
 
 // What the dispatcher does on "Authorize": starts the dialog thread unless one runs.
 void OnAuthorize();
@@ -29,5 +27,6 @@ bool WaitForThreadEnd(HANDLE thread, DWORD milliseconds);
 HMODULE PinOwnModule();
 
 // A language string by id into buf, or the default when the library lacks it (returns FALSE
-// then). Safe on any thread: it uses no shared buffer.
+// then). Safe on any thread: it uses no shared buffer and reads the language library that is
+// in use now (a language switch of the host may have replaced it).
 BOOL LoadLanguageText(UINT id, const wchar_t* defaultText, wchar_t* buf, size_t capacity);

@@ -11,6 +11,7 @@
 #include "plugins/telephony_orkane/JsonScan.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
+#include "plugins/telephony_orkane/StoredSession.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ void OnLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message)
     }
     const wchar_t* session = info.GetObjectText(L"session");
     if (session[0] == L'{')
-        CopyText(conn->m_szExSession, 256, session);
+        AdoptSessionObject(conn, session);
 }
 
 void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message, const wchar_t* text)

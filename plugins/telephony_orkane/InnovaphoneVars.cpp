@@ -103,6 +103,9 @@ const wchar_t* Sha256HexOfText(const wchar_t* text)
     Sha256Update(ansi, strlen(ansi), &context);
     uint8_t digest[32];
     Sha256Final(digest, &context);
+    // The input holds a password: its bytes and the hash state go.
+    SecureZeroMemory(ansi, sizeof ansi);
+    SecureZeroMemory(&context, sizeof context);
     CopyText(t_sha256Hex, _countof(t_sha256Hex), BytesToHex(digest, sizeof digest));
     CharLowerBuffW(t_sha256Hex, (DWORD)wcslen(t_sha256Hex));
     return t_sha256Hex;
@@ -117,6 +120,7 @@ const wchar_t* CInnovaphoneVars::GetUserDigest(const wchar_t* nonce) const
     FormatW(input, _countof(input), L"%s:user:%s:%s:%s:%s:%s", kClientName, m_szDomain, user,
             m_szPassword, nonce ? nonce : L"", m_szChallenge);
     CopyText(t_userDigest, _countof(t_userDigest), Sha256HexOfText(input));
+    SecureZeroMemory(input, sizeof input);
     return t_userDigest;
 }
 
@@ -126,6 +130,7 @@ const wchar_t* CInnovaphoneVars::GetSessionDigest(const wchar_t* nonce, const wc
     FormatW(input, _countof(input), L"%s:session:%s:%s:%s:%s:%s", kClientName, m_szDomain,
             m_szSession, password ? password : L"", nonce ? nonce : L"", m_szChallenge);
     CopyText(t_sessionDigest, _countof(t_sessionDigest), Sha256HexOfText(input));
+    SecureZeroMemory(input, sizeof input);
     return t_sessionDigest;
 }
 

@@ -89,18 +89,33 @@ void FollowDisableState()
     }
 }
 
-}  // namespace
+INIT_ONCE g_moduleInit = INIT_ONCE_STATIC_INIT;
 
-void InitPluginModule(HINSTANCE instance)
+BOOL CALLBACK CompleteModuleInit(PINIT_ONCE, PVOID, PVOID*)
 {
-    g_hInstance = instance;
-    SetBusSenderName(kTelephonyModuleId);
-    SetLogModuleName(kTelephonyModuleId);
-    SetCommonResourceAccess(&g_ResourceAccess);
     g_RegIniAccess.Init(TRUE);
     g_ResourceAccess.Init();
     g_hWndParent = FindOwnHostWindow();
     DoReadSettings();
+    return TRUE;
+}
+
+}  // namespace
+
+void InitPluginModule(HINSTANCE instance)
+{
+    // Under the loader lock only what neither loads a library nor calls out of process: the
+    // settings store (shell folders), the language library and the Credential Manager (an RPC
+    // to the security service) wait for the first export the host calls.
+    g_hInstance = instance;
+    SetBusSenderName(kTelephonyModuleId);
+    SetLogModuleName(kTelephonyModuleId);
+    SetCommonResourceAccess(&g_ResourceAccess);
+}
+
+void EnsureModuleInit()
+{
+    InitOnceExecuteOnce(&g_moduleInit, CompleteModuleInit, nullptr, nullptr);
 }
 
 void PluginAfterLoad()
@@ -136,7 +151,8 @@ DWORD PluginBusProcess(UINT type, const wchar_t* text)
         text = L"";
     // The shared handling of every module (26, 51, 53, 76) and the switch's save (34).
     HandleCommonBusMessageFull(type, text);
-    if (type == QOR_BUSMSG_APPLYALL || type == QOR_BUSMSG_APPLY)
+    // Switched off by either way (the settings dialog, or the host's 51) means logged out.
+    if (type == QOR_BUSMSG_APPLYALL || type == QOR_BUSMSG_APPLY || type == QOR_BUSMSG_FORCEIGNORE)
         FollowDisableState();
     if (g_bIgnoreModule)
         return 1;

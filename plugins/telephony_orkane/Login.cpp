@@ -1,5 +1,6 @@
 #include "plugins/telephony_orkane/Login.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "bus/BusBuilders.h"
@@ -23,14 +24,16 @@ volatile LONG g_dwLoginLoopCount;
 DWORD g_dwLoginRetryWait = 60000;
 DWORD g_dwLoginStopWait = 5000;
 DWORD g_dwDisconnectWait = 10000;
+DWORD g_dwLoginResultWait = 10000;
+DWORD g_dwReconnectPauseStart = 1000;
+DWORD g_dwConnectionStableTime = 120000;
 
 namespace {
 
-constexpr wchar_t kNonce[] = L"3b81e0c7d2946fa5";
 constexpr wchar_t kUserAgent[] = L"Orvix Telvane";
 constexpr wchar_t kAppName[] = L"orvix-telvane";
-// A user login that the PBX holds for a second factor waits this many seconds at most.
-constexpr DWORD kConfirmWaitPasses = 999999;
+// A user login that the PBX holds for a second factor waits this long at most (999,999 s).
+constexpr ULONGLONG kConfirmWait = 999999ull * 1000;
 
 CInnovaphoneVars* const User = &InnovaphoneVarsUser;
 CInnovaphoneVars* const App = &InnovaphoneVarsApp;
@@ -45,25 +48,54 @@ volatile LONG g_lWantConnected;
 volatile LONG g_lConnectionLost;
 
 // Every stop starts a new generation: a login thread that a stop gave up on still sees that
-// it was stopped after the next start has reset the stop event.
+// it was stopped after the next start has reset the stop event, and from then on touches
+// nothing that the next login thread owns.
 volatile LONG g_lLoginGeneration;
 thread_local LONG t_generation = -1;
+// The thread's own handle and id (as its starter stored them) and its own stop event, which
+// only its stop sets and nothing resets.
+thread_local HANDLE t_ownHandle;
+thread_local DWORD t_ownId;
+thread_local HANDLE t_stop;
+// The starter's copy of the current login thread's stop event (under g_loginStartLock).
+HANDLE g_hLoginStop;
+
+// What a login thread is started with; it takes (and frees) it.
+struct LoginThreadStart {
+    LONG generation;
+    HANDLE handle;
+    DWORD id;
+    HANDLE stop;
+    DWORD pause;  // before the first attempt (a login again after a lost connection)
+};
+
+// Connections that the PBX (or a proxy) drops soon after the login get a growing pause before
+// the next login; a connection that stood a while resets it. Under g_loginStartLock.
+LONG g_lShortLivedDrops;
+volatile LONG g_lMonitored;
+volatile LONG g_lMonitoredTick;
 
 bool Stopping()
 {
     return WaitForSingleObject(g_hStopWaits, 0) == WAIT_OBJECT_0 ||
+           (t_stop && WaitForSingleObject(t_stop, 0) == WAIT_OBJECT_0) ||
            (t_generation != -1 && t_generation != g_lLoginGeneration);
 }
 
 // A pause that a stop ends early; false when it did.
 bool Pause(DWORD milliseconds)
 {
-    return WaitForSingleObject(g_hStopWaits, milliseconds) == WAIT_TIMEOUT && !Stopping();
+    HANDLE events[2] = {g_hStopWaits, t_stop};
+    DWORD r = WaitForMultipleObjects(t_stop ? 2 : 1, events, FALSE, milliseconds);
+    return r == WAIT_TIMEOUT && !Stopping();
 }
 
-// Counts one failed step; true when the bound is reached.
+// Counts one failed step; true when the bound is reached. A stopped thread's failures are no
+// longer the login's.
 bool CountFailure()
 {
+    if (Stopping())
+        return true;
     return InterlockedIncrement(&g_dwLoginLoopCount) >= kLoginLoopBound;
 }
 
@@ -91,16 +123,21 @@ bool HasText(const wchar_t* field)
     return set;
 }
 
-// Waits in passes of a second until the user connection has a GUID, a further "LoginResult"
-// (a refusal) arrived, the user closed the confirmation dialog, or the plug-in stops.
-void WaitForLoginResult(LONG resultsBefore, DWORD passes, bool confirming)
+bool ConnectionLost()
 {
-    for (DWORD i = 0; i < passes * 10; ++i) {
-        if (HasText(User->m_szGUID) || User->m_lLoginResults != resultsBefore)
-            break;
-        if (confirming && g_bConfirmDismissed)
-            break;
-        if (!Pause(100))
+    return g_lConnectionLost != 0;
+}
+
+// Waits (bounded by elapsed time) until the user connection has a GUID, a further
+// "LoginResult" (a refusal) arrived, the connection went, or the plug-in stops. Closing the
+// confirmation dialog ends nothing: the PBX still completes or refuses the login.
+void WaitForLoginResult(LONG resultsBefore, ULONGLONG milliseconds)
+{
+    ULONGLONG start = GetTickCount64();
+    while (!HasText(User->m_szGUID) && User->m_lLoginResults == resultsBefore && User->m_hWebSocketHandle &&
+           !ConnectionLost()) {
+        ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= milliseconds || !Pause((DWORD)(std::min)(100ull, milliseconds - elapsed)))
             break;
     }
     Sleep(10);
@@ -118,12 +155,25 @@ int AskRetry()
     return g_pfnMessageBoxW(nullptr, text, caption, MB_TOPMOST | MB_ICONEXCLAMATION | MB_RETRYCANCEL);
 }
 
-// Ends the thread's part in the handle: whoever takes it closes it.
+// Ends the thread's part in its own handle, unless a stop took it (the stop closes it then);
+// the handle there may already be the next thread's. The caller holds g_loginStartLock, under
+// which a stop takes the handle and a start stores the next one.
 void ReleaseOwnHandle()
 {
-    HANDLE own = InterlockedExchangePointer(const_cast<HANDLE*>(&g_hInitThread), nullptr);
-    if (own)
-        CloseHandle(own);
+    if (Stopping() || !t_ownHandle)
+        return;
+    if (InterlockedCompareExchangePointer(const_cast<PVOID*>(reinterpret_cast<PVOID volatile*>(&g_hInitThread)),
+                                          nullptr, t_ownHandle) == t_ownHandle)
+        CloseHandle(t_ownHandle);
+}
+
+// The retry question is a message box of the login thread: a stop answers it with Cancel.
+BOOL CALLBACK CancelQuestion(HWND window, LPARAM)
+{
+    wchar_t name[16] = L"";
+    if (GetClassNameW(window, name, _countof(name)) && !wcscmp(name, L"#32770"))
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
 }
 
 }  // namespace
@@ -157,11 +207,6 @@ HMODULE PinOwnModule()
 }
 
 namespace {
-
-bool ConnectionLost()
-{
-    return g_lConnectionLost != 0;
-}
 
 void StartMonitoring()
 {
@@ -212,19 +257,30 @@ int SessionLogin()
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
         return result;
     }
+    // The session object is deciphered with the nonce of the login that issued it; this login
+    // has a fresh one of its own.
+    wchar_t issuedNonce[32], nonce[32];
+    ReadSessionNonce(issuedNonce, _countof(issuedNonce));
+    if (!MakeLoginNonce(nonce, _countof(nonce))) {
+        LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
+        return result;
+    }
     ReadField(password, _countof(password), User->m_szPassword);
-    CopyText(usr, _countof(usr), DecodeStoredCredential(usr, kSessionUserKeyPattern, kNonce, password));
-    CopyText(pwd, _countof(pwd), DecodeStoredCredential(pwd, kSessionPasswordKeyPattern, kNonce, password));
+    DecodeStoredCredentialInto(usr, _countof(usr), usr, kSessionUserKeyPattern, issuedNonce, password);
+    DecodeStoredCredentialInto(pwd, _countof(pwd), pwd, kSessionPasswordKeyPattern, issuedNonce, password);
+    SecureZeroMemory(exSession, sizeof exSession);
     wchar_t method[32], response[256];
     EnterCriticalSection(&g_csDispatch);
     CopyText(method, _countof(method), User->m_szMethod);
-    CopyText(response, _countof(response), User->GetSessionDigest(kNonce, pwd));
+    CopyText(response, _countof(response), User->GetSessionDigest(nonce, pwd));
     LeaveCriticalSection(&g_csDispatch);
     wchar_t name[512];
     CopyText(name, _countof(name), WideToUtf8Units(usr));
     FormatW(text, _countof(text),
             L"{\"mt\":\"Login\",\"type\":\"session\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
-            method, name, kNonce, response, kUserAgent);
+            method, name, nonce, response, kUserAgent);
+    SecureZeroMemory(usr, sizeof usr);
+    SecureZeroMemory(name, sizeof name);
     SecureZeroMemory(pwd, sizeof pwd);
     SecureZeroMemory(password, sizeof password);
     LONG results = User->m_lLoginResults;
@@ -234,7 +290,7 @@ int SessionLogin()
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
         return result;
     }
-    WaitForLoginResult(results, 10, false);
+    WaitForLoginResult(results, g_dwLoginResultWait);
     result = HasText(User->m_szGUID) ? 0 : 2;
     if (result)
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
@@ -258,11 +314,17 @@ int UserLogin()
         LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
         return result;
     }
+    // A nonce of its own for every login: the PBX enciphers the session it hands out with it.
+    wchar_t nonce[32];
+    if (!MakeLoginNonce(nonce, _countof(nonce))) {
+        LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
+        return result;
+    }
     wchar_t user[128], method[32], response[256];
     EnterCriticalSection(&g_csDispatch);
     CopyText(user, _countof(user), User->m_szUser);
     CopyText(method, _countof(method), User->m_szMethod);
-    CopyText(response, _countof(response), User->GetUserDigest(kNonce));
+    CopyText(response, _countof(response), User->GetUserDigest(nonce));
     LeaveCriticalSection(&g_csDispatch);
     // Lower-cased and as UTF-8 units: the send puts those bytes on the wire.
     CharLowerBuffW(user, (DWORD)wcslen(user));
@@ -270,22 +332,23 @@ int UserLogin()
     CopyText(name, _countof(name), WideToUtf8Units(user));
     FormatW(text, _countof(text),
             L"{\"mt\":\"Login\",\"type\":\"user\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
-            method, name, kNonce, response, kUserAgent);
+            method, name, nonce, response, kUserAgent);
     InterlockedExchange(&g_bConfirmRequested, 0);
     LONG results = User->m_lLoginResults;
     BOOL answered = SendRequest(User, text, 5000);
     // "Authorize" arrives before any other answer of a held login, so the flag is set by now;
     // the dialog window itself may still be in the making.
     bool confirming = g_bConfirmRequested != 0;
-    WaitForLoginResult(results, confirming ? kConfirmWaitPasses : 10, confirming);
+    WaitForLoginResult(results, confirming ? kConfirmWait : g_dwLoginResultWait);
     if (answered && HasText(User->m_szGUID))
         result = 0;
     else if (User->m_lLoginResults == results && !User->m_hWebSocketHandle)
         result = 1;  // the connection went before any login result: not refused, the attempt failed
     else
         result = 2;
-    // Confirmed, refused or given up: the question is over either way.
-    if (confirming || g_hWndConfirm) {
+    // Confirmed or refused: the question is over either way. A stopped thread leaves the
+    // dialog to the stop (it may be the next login's).
+    if ((confirming || g_hWndConfirm) && !Stopping()) {
         CloseConfirmDialog();
         if (result == 0)
             Pause(1000);
@@ -363,14 +426,22 @@ void UserLogout()
 void DisconnectAll()
 {
     LogLine(2, L"Func.DisconnectAll.Begin");
-    Pause(1000);
-    MonitorStop();
-    Pause(1000);
-    UserLogout();
-    Pause(1000);
-    CloseWebSocket(User, TRUE);
-    CloseWebSocket(App, TRUE);
-    Pause(g_dwDisconnectWait);
+    // Once a stop has begun the connections are the stop's (or already the next login's):
+    // nothing more is sent or closed from here.
+    bool going = Pause(1000);
+    if (going) {
+        MonitorStop();
+        going = Pause(1000);
+    }
+    if (going) {
+        UserLogout();
+        going = Pause(1000);
+    }
+    if (going) {
+        CloseWebSocket(User, TRUE);
+        CloseWebSocket(App, TRUE);
+        Pause(g_dwDisconnectWait);
+    }
     LogLine(2, L"Func.DisconnectAll.End");
 }
 
@@ -393,21 +464,64 @@ void ForgetLostConnections()
     CloseWebSocket(App, TRUE);
 }
 
-// The caller holds g_loginStartLock.
-BOOL StartLoginThreadLocked()
+// The pause before a login after a lost connection: none when the connection had stood a
+// while (the failure count starts afresh then), else growing from g_dwReconnectPauseStart by
+// doubling up to the one-minute retry. The caller holds g_loginStartLock.
+DWORD ReconnectPauseLocked()
+{
+    bool stood = g_lMonitored && GetTickCount() - (DWORD)g_lMonitoredTick >= g_dwConnectionStableTime;
+    g_lMonitored = 0;
+    if (stood) {
+        g_lShortLivedDrops = 0;
+        g_dwLoginLoopCount = 0;
+        return 0;
+    }
+    DWORD pause = g_dwReconnectPauseStart;
+    for (LONG i = 0; i < g_lShortLivedDrops && pause < g_dwLoginRetryWait; ++i)
+        pause *= 2;
+    ++g_lShortLivedDrops;
+    return (std::min)(pause, g_dwLoginRetryWait);
+}
+
+// The caller holds g_loginStartLock. afterLoss: the PBX ended a connection (a login again).
+BOOL StartLoginThreadLocked(bool afterLoss)
 {
     if (g_hInitThread)
         return FALSE;
     ResetEvent(g_hStopWaits);
-    g_dwLoginLoopCount = 0;
-    DWORD id = 0;
-    // Suspended until handle and id are stored: the thread ends by clearing them.
-    HANDLE thread = CreateThread(nullptr, 2048, InitThread, (LPVOID)(LONG_PTR)(g_lLoginGeneration + 1), CREATE_SUSPENDED,
-                                 &id);
-    if (!thread) {
-        LogLine(0, L"Func.StartLoginThread.Error.CreateThread %u", GetLastError());
+    DWORD pause = 0;
+    if (afterLoss) {
+        pause = ReconnectPauseLocked();
+    } else {
+        g_dwLoginLoopCount = 0;
+        g_lShortLivedDrops = 0;
+        g_lMonitored = 0;
+    }
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE threadStop = nullptr;
+    if (!stop || !DuplicateHandle(GetCurrentProcess(), stop, GetCurrentProcess(), &threadStop, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS)) {
+        LogLine(0, L"Func.StartLoginThread.Error.CreateEvent %u", GetLastError());
+        if (stop)
+            CloseHandle(stop);
         return FALSE;
     }
+    LoginThreadStart* start = new LoginThreadStart{g_lLoginGeneration, nullptr, 0, threadStop, pause};
+    DWORD id = 0;
+    // Suspended until handle and id are stored: the thread ends by clearing them.
+    HANDLE thread = CreateThread(nullptr, 2048, InitThread, start, CREATE_SUSPENDED, &id);
+    if (!thread) {
+        LogLine(0, L"Func.StartLoginThread.Error.CreateThread %u", GetLastError());
+        CloseHandle(threadStop);
+        CloseHandle(stop);
+        delete start;
+        return FALSE;
+    }
+    start->handle = thread;
+    start->id = id;
+    if (g_hLoginStop)
+        CloseHandle(g_hLoginStop);
+    g_hLoginStop = stop;
     g_dwInitThreadId = id;
     g_hInitThread = thread;
     ResumeThread(thread);
@@ -416,17 +530,33 @@ BOOL StartLoginThreadLocked()
 
 }  // namespace
 
-// The argument is the generation the thread belongs to plus one (null: the current one).
+// The argument is the LoginThreadStart the starter made (null: a thread of the current
+// generation without handle or pause).
 DWORD WINAPI InitThread(LPVOID param)
 {
     // The library stays loaded while this thread runs, even when a stop gives up waiting.
     HMODULE self = PinOwnModule();
-    t_generation = param ? (LONG)(LONG_PTR)param - 1 : g_lLoginGeneration;
+    DWORD pause = 0;
+    if (LoginThreadStart* start = static_cast<LoginThreadStart*>(param)) {
+        t_generation = start->generation;
+        t_ownHandle = start->handle;
+        t_ownId = start->id;
+        t_stop = start->stop;
+        pause = start->pause;
+        delete start;
+    } else {
+        t_generation = g_lLoginGeneration;
+        t_ownId = GetCurrentThreadId();
+    }
     LogLine(1, L"Func.InitThread.Begin");
     DoEnableControls();
-    if (InterlockedExchange(&g_lConnectionLost, 0))
+    if (!Stopping() && InterlockedExchange(&g_lConnectionLost, 0))
         ForgetLostConnections();
-    bool cancelled = false;
+    if (pause && !Stopping()) {
+        LogLine(1, L"Func.InitThread.Info.Next login in %u ms", pause);
+        Pause(pause);
+    }
+    bool cancelled = false, monitored = false, reported = false;
     while (!Stopping()) {
         // Each attempt starts from fresh connections: only a loss after this counts.
         InterlockedExchange(&g_lConnectionLost, 0);
@@ -435,6 +565,8 @@ DWORD WINAPI InitThread(LPVOID param)
         if (Stopping())
             break;
         BuildWebsocketURL(App, L"APPS/websocket");
+        if (Stopping())
+            break;
         if (!User->m_hWebSocketHandle || !App->m_hWebSocketHandle) {
             LogLine(1, L"Func.InitThread.Warning.PBX not reached, next attempt in %u ms", g_dwLoginRetryWait);
             // A half-open pair is closed, so the next attempt starts from nothing.
@@ -457,6 +589,9 @@ DWORD WINAPI InitThread(LPVOID param)
                 cancelled = AskRetry() == IDCANCEL;
             }
         }
+        // From here on a stopped thread (a question answered after the stop, say) does nothing.
+        if (Stopping())
+            break;
         CloseConfirmDialog();
         if (r == 0 && !Stopping())
             r = AppLogin();
@@ -466,31 +601,51 @@ DWORD WINAPI InitThread(LPVOID param)
         // One question per attempt: a refused user login was asked about already.
         if (r == 2 && !asked && !Stopping())
             cancelled = AskRetry() == IDCANCEL;
-        if (App->m_bLogin)
+        if (Stopping())
             break;
+        if (App->m_bLogin) {
+            StartMonitoring();
+            if (Stopping())
+                break;
+            monitored = FirstDeviceMonitored() != FALSE;
+            if (monitored)
+                break;
+            LogLine(0, L"Func.InitThread.Error.UserInitializeResult failed");
+            reported = true;
+            // A connection lost meanwhile is left to the login that starts again at the end.
+            if (ConnectionLost())
+                break;
+            // Refused monitoring is a failed attempt like any other.
+            CountFailure();
+        }
         DisconnectAll();
         if (cancelled || g_dwLoginLoopCount >= kLoginLoopBound)
             break;
     }
-    if (App->m_bLogin && !Stopping())
-        StartMonitoring();
+    if (!Stopping() && !monitored && !reported)
+        LogLine(0, L"Func.InitThread.Error.UserInitializeResult failed");
+    // Only its own id is cleared: a stop may have given up on this thread, and the id there
+    // may be the next one's.
+    InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&g_dwInitThreadId), 0, (LONG)t_ownId);
     if (!Stopping()) {
-        if (!FirstDeviceMonitored())
-            LogLine(0, L"Func.InitThread.Error.UserInitializeResult failed");
+        FillDeviceCombo();
+        DoEnableControls();
     }
-    g_dwInitThreadId = 0;
-    g_bControlsReady = 0;
-    FillDeviceCombo();
-    g_bControlsReady = 1;
-    DoEnableControls();
     LogLine(1, L"Func.InitThread.End");
     AcquireSRWLockExclusive(&g_loginStartLock);
+    if (monitored && !Stopping()) {
+        g_lMonitoredTick = (LONG)GetTickCount();
+        g_lMonitored = 1;
+    }
     ReleaseOwnHandle();
     // A connection lost after the last attempt began (while monitoring started, say) was left
     // to this thread: the login starts again.
     if (g_lWantConnected && ConnectionLost() && !cancelled && !Stopping() && g_dwLoginLoopCount < kLoginLoopBound)
-        StartLoginThreadLocked();
+        StartLoginThreadLocked(true);
     ReleaseSRWLockExclusive(&g_loginStartLock);
+    if (t_stop)
+        CloseHandle(t_stop);
+    t_stop = nullptr;
     if (self)
         FreeLibraryAndExitThread(self, 0);
     return 0;
@@ -501,7 +656,7 @@ BOOL StartLoginThread()
     AcquireSRWLockExclusive(&g_loginStartLock);
     g_lWantConnected = 1;
     InterlockedExchange(&g_lConnectionLost, 0);
-    BOOL started = StartLoginThreadLocked();
+    BOOL started = StartLoginThreadLocked(false);
     ReleaseSRWLockExclusive(&g_loginStartLock);
     return started;
 }
@@ -517,7 +672,7 @@ void OnConnectionLost(CInnovaphoneVars* conn)
         // login again when it ends.
         if (!g_hInitThread) {
             LogLine(1, L"Func.OnConnectionLost.Warning.%s connection ended by the PBX", conn->m_szSection);
-            StartLoginThreadLocked();
+            StartLoginThreadLocked(true);
         }
     }
     ReleaseSRWLockExclusive(&g_loginStartLock);
@@ -525,17 +680,35 @@ void OnConnectionLost(CInnovaphoneVars* conn)
 
 void StopLoginThreads()
 {
+    // The new generation and the taking of the handle go together under the start lock: the
+    // thread's own end, under the same lock, sees either both or neither.
     AcquireSRWLockExclusive(&g_loginStartLock);
     g_lWantConnected = 0;
-    ReleaseSRWLockExclusive(&g_loginStartLock);
     InterlockedIncrement(&g_lLoginGeneration);
     SetEvent(g_hStopWaits);
-    StopConfirmThread(g_dwLoginStopWait);
+    if (g_hLoginStop) {
+        SetEvent(g_hLoginStop);
+        CloseHandle(g_hLoginStop);
+        g_hLoginStop = nullptr;
+    }
     HANDLE thread = InterlockedExchangePointer(const_cast<HANDLE*>(&g_hInitThread), nullptr);
+    ReleaseSRWLockExclusive(&g_loginStartLock);
+    StopConfirmThread(g_dwLoginStopWait);
     if (thread) {
-        // Not terminated when it overruns: it may be inside WinHTTP or hold a lock. It holds
-        // its own reference to the library and ends by itself once its call returns.
-        if (!WaitForThreadEnd(thread, g_dwLoginStopWait))
+        // The plug-in's own open question is answered with Cancel, also one that shows up while
+        // the stop waits. Not terminated when it overruns: it may be inside WinHTTP or hold a
+        // lock. It holds its own reference to the library and ends by itself once its call
+        // returns, touching nothing of a later login.
+        DWORD id = GetThreadId(thread);
+        DWORD start = GetTickCount();
+        bool ended = false;
+        for (;;) {
+            EnumThreadWindows(id, CancelQuestion, 0);
+            ended = WaitForThreadEnd(thread, 50);
+            if (ended || GetTickCount() - start >= g_dwLoginStopWait)
+                break;
+        }
+        if (!ended)
             LogLine(0, L"Func.StopLoginThreads.Error.Login thread did not stop in %u ms", g_dwLoginStopWait);
         CloseHandle(thread);
     }

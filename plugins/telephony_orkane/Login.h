@@ -20,6 +20,15 @@ extern DWORD g_dwLoginRetryWait;
 extern DWORD g_dwDisconnectWait;
 // How long a stop waits for the login and confirmation threads.
 extern DWORD g_dwLoginStopWait;
+// How long a login waits for its "LoginResult" when the PBX asked for no second factor
+// (ten seconds); with one it waits for the PBX's answer up to 999,999 seconds.
+extern DWORD g_dwLoginResultWait;
+// The pause before the login after a connection that the PBX ended soon after the login
+// (one second), doubled for every further such loss up to g_dwLoginRetryWait; a connection
+// that stood g_dwConnectionStableTime (two minutes) resets it, and the login after its loss
+// starts at once.
+extern DWORD g_dwReconnectPauseStart;
+extern DWORD g_dwConnectionStableTime;
 
 DWORD WINAPI InitThread(LPVOID param);
 // 0 logged in, 1 not possible or not answered, 2 refused.

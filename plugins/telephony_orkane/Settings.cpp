@@ -50,26 +50,39 @@ void SaveIgnoreModule()
 void DoReadSettings()
 {
     g_bIgnoreModule = _wtoi(g_RegIniAccess.ReadStringDefault(kGeneral, L"IgnoreModule", L"0"));
-    ReadText(kGeneral, L"BaseURL", g_szBaseURL, 260);
-    ReadText(kGeneral, L"SelectedDevice", g_szSelectedDevice, _countof(g_szSelectedDevice));
-    ReadText(kGeneral, L"User", InnovaphoneVarsUser.m_szUser, _countof(InnovaphoneVarsUser.m_szUser));
+    // Read into copies first: a login thread or a receive thread may be using the fields, and
+    // they read them under the dispatch lock, under which the copies go in at once.
+    wchar_t url[260], device[128], user[128], country[16], area[16], intl[32], ntl[32], subs[32];
+    ReadText(kGeneral, L"BaseURL", url, _countof(url));
+    ReadText(kGeneral, L"SelectedDevice", device, _countof(device));
+    ReadText(kGeneral, L"User", user, _countof(user));
     const wchar_t* section = InnovaphoneVarsUser.m_szSection;
-    ReadText(section, L"PrefixCountry", InnovaphoneVarsUser.m_szPrefixCountry, 16);
-    ReadText(section, L"PrefixArea", InnovaphoneVarsUser.m_szPrefixArea, 16);
-    ReadText(section, L"PrefixInt", InnovaphoneVarsUser.m_szPrefixInt, 32);
-    ReadText(section, L"PrefixNat", InnovaphoneVarsUser.m_szPrefixNat, 32);
-    ReadText(section, L"PrefixSubs", InnovaphoneVarsUser.m_szPrefixSubs, 32);
+    ReadText(section, L"PrefixCountry", country, _countof(country));
+    ReadText(section, L"PrefixArea", area, _countof(area));
+    ReadText(section, L"PrefixInt", intl, _countof(intl));
+    ReadText(section, L"PrefixNat", ntl, _countof(ntl));
+    ReadText(section, L"PrefixSubs", subs, _countof(subs));
 
     // The myApps client's own settings give the defaults.
-    if (!g_szBaseURL[0])
-        ReadMyApps(HKEY_LOCAL_MACHINE, L"server", g_szBaseURL, 260);
-    if (!InnovaphoneVarsUser.m_szUser[0])
-        ReadMyApps(HKEY_CURRENT_USER, L"currentUser", InnovaphoneVarsUser.m_szUser, 128);
-    if (g_szBaseURL[0] && !wcsstr(g_szBaseURL, L"://")) {
-        wchar_t url[260];
-        FormatW(url, _countof(url), L"http://%s", g_szBaseURL);
-        CopyText(g_szBaseURL, 260, url);
+    if (!url[0])
+        ReadMyApps(HKEY_LOCAL_MACHINE, L"server", url, _countof(url));
+    if (!user[0])
+        ReadMyApps(HKEY_CURRENT_USER, L"currentUser", user, _countof(user));
+    if (url[0] && !wcsstr(url, L"://")) {
+        wchar_t bare[260];
+        CopyText(bare, _countof(bare), url);
+        FormatW(url, _countof(url), L"http://%s", bare);
     }
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(g_szBaseURL, 260, url);
+    CopyText(g_szSelectedDevice, _countof(g_szSelectedDevice), device);
+    CopyText(InnovaphoneVarsUser.m_szUser, _countof(InnovaphoneVarsUser.m_szUser), user);
+    CopyText(InnovaphoneVarsUser.m_szPrefixCountry, 16, country);
+    CopyText(InnovaphoneVarsUser.m_szPrefixArea, 16, area);
+    CopyText(InnovaphoneVarsUser.m_szPrefixInt, 32, intl);
+    CopyText(InnovaphoneVarsUser.m_szPrefixNat, 32, ntl);
+    CopyText(InnovaphoneVarsUser.m_szPrefixSubs, 32, subs);
+    LeaveCriticalSection(&g_csDispatch);
     ReadLoginCredentials();
 }
 
@@ -117,17 +130,29 @@ void DoApplySettings(UINT type)
     LogLine(1, L"Event.QOR_BUSMSG_APPLY.Var.g_hWndPage 0x%08X", (unsigned)(UINT_PTR)page);
     if (page && IsWindow(page)) {
         g_bControlsReady = 0;
+        wchar_t url[260], user[128], password[128], oldUser[128];
         CEditIO edit(page, IDC_EDIT_URL);
-        edit.GetText(g_szBaseURL, 260);
+        edit.GetText(url, _countof(url));
         edit.Attach(page, IDC_EDIT_USER);
-        edit.GetText(InnovaphoneVarsUser.m_szUser, _countof(InnovaphoneVarsUser.m_szUser));
+        edit.GetText(user, _countof(user));
         edit.Attach(page, IDC_EDIT_PASSWORD);
-        edit.GetText(InnovaphoneVarsUser.m_szPassword, _countof(InnovaphoneVarsUser.m_szPassword));
-
+        edit.GetText(password, _countof(password));
+        // The login and receive threads read these under the dispatch lock.
+        EnterCriticalSection(&g_csDispatch);
+        CopyText(oldUser, _countof(oldUser), InnovaphoneVarsUser.m_szUser);
+        CopyText(g_szBaseURL, 260, url);
+        CopyText(InnovaphoneVarsUser.m_szUser, _countof(InnovaphoneVarsUser.m_szUser), user);
+        CopyText(InnovaphoneVarsUser.m_szPassword, _countof(InnovaphoneVarsUser.m_szPassword), password);
         // The stored session belongs to the login it came from; the section name stays, as it
         // names where the prefixes are kept.
         InnovaphoneVarsUser.m_szExSession[0] = L'\0';
         InnovaphoneVarsUser.m_szSession[0] = L'\0';
+        g_szSessionNonce[0] = L'\0';
+        LeaveCriticalSection(&g_csDispatch);
+        SecureZeroMemory(password, sizeof password);
+        // Another user: the old one's session would stay in the Credential Manager for good.
+        if (oldUser[0] && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, oldUser, -1, user, -1) != CSTR_EQUAL)
+            ForgetStoredSession(oldUser);
         LRESULT selection = SendDlgItemMessageW(page, IDC_COMBO_DEVICE, CB_GETCURSEL, 0, 0);
         BOOL chosen = FALSE;
         EnterCriticalSection(&g_csDispatch);

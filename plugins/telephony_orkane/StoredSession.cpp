@@ -3,8 +3,11 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/rc4.h>
 
+#include <bcrypt.h>
+
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "bus/LogLine.h"
 #include "foundation/Credentials.h"
@@ -17,10 +20,14 @@
 
 const wchar_t kSessionUserKeyPattern[] = L"innovaphoneAppClient:usr:%s:%s";
 const wchar_t kSessionPasswordKeyPattern[] = L"innovaphoneAppClient:pwd:%s:%s";
+const wchar_t kFixedClientNonce[] = L"3b81e0c7d2946fa5";
+wchar_t g_szSessionNonce[32];
 
 namespace {
 
 thread_local wchar_t t_decoded[256];
+// The nonce of the latest login sent: a session object in its answer was enciphered with it.
+wchar_t g_szLoginNonce[32];
 
 struct CredentialField {
     const wchar_t* entry;
@@ -34,6 +41,7 @@ const CredentialField kCredentialFields[] = {
     {L"Password", InnovaphoneVarsUser.m_szPassword, _countof(InnovaphoneVarsUser.m_szPassword)},
     {L"Session", InnovaphoneVarsUser.m_szSession, _countof(InnovaphoneVarsUser.m_szSession)},
     {L"ExSession", InnovaphoneVarsUser.m_szExSession, _countof(InnovaphoneVarsUser.m_szExSession)},
+    {L"SessionNonce", g_szSessionNonce, _countof(g_szSessionNonce)},
 };
 
 }  // namespace
@@ -41,12 +49,23 @@ const CredentialField kCredentialFields[] = {
 const wchar_t* DecodeStoredCredential(const wchar_t* hex, const wchar_t* pattern, const wchar_t* value1,
                                       const wchar_t* value2)
 {
-    t_decoded[0] = L'\0';
-    // Only whole pairs of hex digits are a stored part; anything else deciphers to nothing.
-    if (!hex || wcslen(hex) % 2 || wcsspn(hex, L"0123456789abcdefABCDEF") != wcslen(hex))
-        return t_decoded;
+    DecodeStoredCredentialInto(t_decoded, _countof(t_decoded), hex, pattern, value1, value2);
+    return t_decoded;
+}
+
+void DecodeStoredCredentialInto(wchar_t* out, size_t capacity, const wchar_t* hex, const wchar_t* pattern,
+                                const wchar_t* value1, const wchar_t* value2)
+{
+    if (!out || !capacity)
+        return;
+    // The hex text may be the output buffer itself: it is read before the buffer is written.
     BYTE data[256] = {};
-    size_t count = HexToBytes(data, sizeof data, hex);
+    bool valid = hex && wcslen(hex) % 2 == 0 && wcsspn(hex, L"0123456789abcdefABCDEF") == wcslen(hex);
+    size_t count = valid ? HexToBytes(data, sizeof data, hex) : 0;
+    out[0] = L'\0';
+    // Only whole pairs of hex digits are a stored part; anything else deciphers to nothing.
+    if (!valid)
+        return;
     wchar_t key[256];
     FormatW(key, _countof(key), pattern ? pattern : L"", value1 ? value1 : L"", value2 ? value2 : L"");
     char keyBytes[256];
@@ -59,13 +78,51 @@ const wchar_t* DecodeStoredCredential(const wchar_t* hex, const wchar_t* pattern
         RC4_set_key(&state, (int)keyLength, reinterpret_cast<const unsigned char*>(keyBytes));
         RC4(&state, count, data, plain);
         SecureZeroMemory(&state, sizeof state);
-        AnsiToWide(t_decoded, _countof(t_decoded) - 1, reinterpret_cast<const char*>(plain));
+        AnsiToWide(out, capacity - 1, reinterpret_cast<const char*>(plain));
     }
     // The key holds the password, the plain text a session secret: neither stays behind.
     SecureZeroMemory(key, sizeof key);
     SecureZeroMemory(keyBytes, sizeof keyBytes);
     SecureZeroMemory(plain, sizeof plain);
-    return t_decoded;
+}
+
+BOOL MakeLoginNonce(wchar_t* nonce, size_t capacity)
+{
+    BYTE bytes[8];
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+        LogLine(0, L"Func.MakeLoginNonce.Error.No random numbers");
+        CopyText(nonce, capacity, L"");
+        return FALSE;
+    }
+    CopyText(nonce, capacity, BytesToHex(bytes, sizeof bytes));
+    CharLowerBuffW(nonce, (DWORD)wcslen(nonce));
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(g_szLoginNonce, _countof(g_szLoginNonce), nonce);
+    LeaveCriticalSection(&g_csDispatch);
+    return TRUE;
+}
+
+void ReadSessionNonce(wchar_t* nonce, size_t capacity)
+{
+    EnterCriticalSection(&g_csDispatch);
+    // A session stored without its nonce came from a login with the fixed one.
+    CopyText(nonce, capacity, g_szSessionNonce[0] ? g_szSessionNonce : kFixedClientNonce);
+    LeaveCriticalSection(&g_csDispatch);
+}
+
+void AdoptSessionObject(CInnovaphoneVars* conn, const wchar_t* object)
+{
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(conn->m_szExSession, _countof(conn->m_szExSession), object);
+    if (conn == &InnovaphoneVarsUser)
+        CopyText(g_szSessionNonce, _countof(g_szSessionNonce), g_szLoginNonce);
+    LeaveCriticalSection(&g_csDispatch);
+}
+
+void ForgetStoredSession(const wchar_t* user)
+{
+    for (const wchar_t* entry : {L"Session", L"ExSession", L"SessionNonce"})
+        DeleteCredential(kTelephonyModuleId, user, entry);
 }
 
 // The dispatcher writes the session fields from the PBX's answers on a receive thread, and the
@@ -94,4 +151,11 @@ void SaveLoginCredentials()
             LogLine(0, L"Func.DoSaveSettings.Error.Write Credential ERROR! (%s)", f.entry);
         SecureZeroMemory(value, sizeof value);
     }
+    // A session object kept without a nonce (one of the fixed nonce) must not be paired with
+    // the nonce of an earlier session left in the store.
+    EnterCriticalSection(&g_csDispatch);
+    bool unpaired = InnovaphoneVarsUser.m_szExSession[0] && !g_szSessionNonce[0];
+    LeaveCriticalSection(&g_csDispatch);
+    if (unpaired)
+        DeleteCredential(kTelephonyModuleId, InnovaphoneVarsUser.m_szUser, L"SessionNonce");
 }

@@ -18,6 +18,7 @@ extern "C" {
 
 DWORD WINAPI DLL_PluginBusProcess(DWORD type, wchar_t* text)
 {
+    EnsureModuleInit();
     return PluginBusProcess(type, text);
 }
 
@@ -28,11 +29,13 @@ DWORD DLL_GetPluginID()
 
 void DLL_PluginAfterLoad()
 {
+    EnsureModuleInit();
     PluginAfterLoad();
 }
 
 void DLL_PluginBeforeClose()
 {
+    EnsureModuleInit();
     PluginBeforeClose();
 }
 
@@ -43,6 +46,7 @@ const wchar_t* DLL_GetPluginName()
 
 DWORD DLL_GetDisableState()
 {
+    EnsureModuleInit();
     return (DWORD)ModuleGetDisableState();
 }
 
@@ -53,16 +57,19 @@ DWORD DLL_IsUnicode()
 
 DWORD DLL_CanDisable()
 {
+    EnsureModuleInit();
     return (DWORD)ModuleCanDisable();
 }
 
 void WINAPI DLL_SetDisableState(DWORD disabled)
 {
+    EnsureModuleInit();
     ModuleSetDisableState((int)disabled);
 }
 
 HWND WINAPI DLL_ShowConfig(HWND parent)
 {
+    EnsureModuleInit();
     return ShowConfigPage(g_hInstance, parent);
 }
 

@@ -35,6 +35,11 @@ connection instead of an answer, each entry once: an "mt" value, or an object
 matches only requests on that connection, of that login type, with or without "response",
 lets "skip" matching requests pass first, and ends with that close frame instead of a TCP
 abort.
+"drop_after_monitor" (seconds) drops every application connection that long after its
+UserInitializeResult: a PBX (or proxy) that takes the login and loses the connection soon after,
+again and again. "refuse_initialize" refuses that many UserInitialize requests first.
+"session_nonce" enciphers the stored sessions it hands out with that nonce instead of the
+login's own (as a session issued to a client with another nonce).
 A control message gets no answer of its own (the plug-in takes any message as the answer to its
 last request): a test that wants to know when the steps are done ends them with a "send".
 
@@ -103,6 +108,9 @@ DEFAULTS = {
     "two_factor": None,        # {"mode": "confirm"|"refuse"|"timeout", "delay": seconds}
     "session_object": True,    # a user login hands out a stored session
     "drop_on": [],             # requests that drop the connection (see the docstring)
+    "drop_after_monitor": None,  # seconds after each UserInitializeResult: the connection drops
+    "refuse_initialize": 0,    # this many UserInitialize requests are refused first
+    "session_nonce": None,     # enciphers handed-out sessions with this nonce, not the login's
 }
 
 
@@ -278,6 +286,9 @@ class Pbx:
                     if self.cfg["answer_delay"]:
                         await asyncio.sleep(self.cfg["answer_delay"])
                     await self.send(conn, a)
+                if msg.get("mt") == "UserInitialize" and self.cfg["drop_after_monitor"] is not None:
+                    asyncio.get_running_loop().create_task(
+                        self.drop_later(conn, float(self.cfg["drop_after_monitor"])))
         except websockets.ConnectionClosed:
             pass
         finally:
@@ -384,6 +395,10 @@ class Pbx:
         if mt == "UserInitialize":
             hws = [d.get("hw", "") for d in c["devices"]]
             ok = rcc and msg.get("cn") == c["cn"] and msg.get("hw", hws[0] if hws else "") in hws
+            if ok and c["refuse_initialize"] > 0:
+                c["refuse_initialize"] -= 1
+                record["refused"] = True
+                ok = False
             record["verified"] = ok
             if not ok:
                 return [{"mt": "UserInitializeResult", "api": "RCC", "error": 1}]
@@ -432,6 +447,13 @@ class Pbx:
             return out
         return None
 
+    async def drop_later(self, conn, seconds):
+        """Ends the connection without a close frame after the time."""
+        await asyncio.sleep(seconds)
+        if conn in self.conns:
+            self.log({"path": conn.kind, "conn": conn.id, "event": "drop_after_monitor"})
+            conn.ws.transport.abort()
+
     async def go_away(self, seconds):
         """Closes the listener and every connection, and listens again after the time."""
         self.away_until = time.monotonic() + seconds
@@ -475,6 +497,8 @@ class Pbx:
         result = {"mt": "LoginResult", "info": {"user": {
             "guid": c["guid"], "dn": c["dn"], "num": c["num"], "prefix": c["prefix"]}}}
         answers = [result]
+        if c["session_nonce"] is not None:
+            nonce = c["session_nonce"]
         if c["session_object"] and msg.get("type") == "user":
             usr = "sess-" + secrets.token_hex(6)
             pwd = secrets.token_hex(12)

@@ -277,11 +277,35 @@ TEST_F(OrkanePlugin, ExportsIdentityAndCommonTypes)
     EXPECT_EQ(1u, getDisable()) << "still switched off";
     Export<PFN_DLL_SetDisableState>("DLL_SetDisableState")(0);
     EXPECT_EQ(0u, getDisable());
-    // Only the common types reach a switched-off plug-in: a debug level does, a menu choice not.
+    // Only the common types reach a switched-off plug-in: a debug level does (seen in the log
+    // lines once it is on again; a switched-off plug-in writes none), an apply not (the page's
+    // URL is not saved).
     int* ignore = Export<int*>("g_bIgnoreModule");
-    *ignore = 1;
-    Route(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", L"5"));
-    *ignore = 0;
+    auto applyLogged = [&] {
+        for (const auto& m : Messages(QOR_BUSMSG_LOG))
+            if (Get(m, L"Text").find(L"Event.QOR_BUSMSG_APPLY.Begin") != std::wstring::npos)
+                return true;
+        return false;
+    };
+    HWND page = Export<PFN_DLL_ShowConfig>("DLL_ShowConfig")(m_host->window.hwnd());
+    ASSERT_NE(nullptr, page);
+    SetDlgItemTextW(page, 1011, L"ws://pbx.example.test");
+    for (const wchar_t* level : {L"0", L"5"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(level)));
+        *ignore = 1;
+        Route(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", level));
+        Route(QOR_BUSMSG_APPLY, L"");
+        EXPECT_EQ(L"<missing>", ReadSetting(L"BaseURL")) << "an apply reached the switched-off plug-in";
+        *ignore = 0;
+        m_host->window.Clear();
+        Route(QOR_BUSMSG_APPLY, L"");
+        testing_support::PumpFor(100);  // the log lines come as posted messages
+        EXPECT_EQ(L"ws://pbx.example.test", ReadSetting(L"BaseURL"));
+        EXPECT_EQ(level[0] != L'0', applyLogged()) << "the debug level sent while off";
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, GeneralKey().c_str(), L"BaseURL");
+    }
+    DestroyWindow(page);
+    testing_support::PumpFor(100);
     m_host->window.Clear();
     Route(QOR_BUSMSG_PLUGINRESTART, Value(L"PluginID", L"223"));
     testing_support::PumpFor(200);
@@ -327,7 +351,13 @@ TEST_F(OrkanePlugin, SettingsPageDevicesAndTrayMenu)
     ASSERT_TRUE(WaitForMonitoring());
     EXPECT_EQ(1u, PbxLines({"\"UserInitialize\"", "\"hw\": \"phone-1\"", "\"verified\": true"}).size());
     // The separator once, then the one device with its check mark.
-    EXPECT_FALSE(Messages(QOR_BUSMSG_MENUAPPEND).empty());
+    auto separators = [&] {
+        size_t n = 0;
+        for (const auto& m : Messages(QOR_BUSMSG_MENUAPPEND))
+            n += Get(m, L"ID") == L"1";
+        return n;
+    };
+    EXPECT_EQ(1u, separators());
 
     auto showConfig = Export<PFN_DLL_ShowConfig>("DLL_ShowConfig");
     HWND page = showConfig(m_host->window.hwnd());
@@ -409,6 +439,7 @@ TEST_F(OrkanePlugin, SettingsPageDevicesAndTrayMenu)
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(1013, EN_CHANGE), reinterpret_cast<LPARAM>(GetDlgItem(page, 1013)));
     Route(QOR_BUSMSG_APPLY, L"");
     ASSERT_TRUE(WaitForMonitoring());
+    EXPECT_EQ(0u, separators()) << "the separator once per load, not per restart";
     SendMessageW(page, WM_COMMAND, IDOK, 0);
     EXPECT_FALSE(IsWindow(page));
 
@@ -423,7 +454,8 @@ TEST_F(OrkanePlugin, SettingsPageDevicesAndTrayMenu)
 }
 
 // Switched off in the settings dialog (the disable state, then "apply all") the plug-in ends
-// its monitoring and closes its connections; switched on it logs in again.
+// its monitoring and closes its connections; switched on it logs in again. Forced off by the
+// host (51) it logs out the same way.
 TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
 {
     WriteLoginSettings();
@@ -432,12 +464,14 @@ TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
     auto setDisable = Export<PFN_DLL_SetDisableState>("DLL_SetDisableState");
     size_t closed = PbxLines({"\"event\": \"closed\""}).size();
     setDisable(1);
+    // While off, a call action does nothing, even with the connections still open (before the
+    // "apply all").
+    Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"2345"));
+    EXPECT_EQ(closed, PbxLines({"\"event\": \"closed\""}).size()) << "the connections still stood";
     Route(QOR_BUSMSG_APPLYALL, L"");
     EXPECT_EQ(L"1", ReadSetting(L"IgnoreModule"));
     EXPECT_EQ(1u, PbxLines({"\"UserEnd\"", "\"verified\": true"}).size());
     ASSERT_TRUE(WaitUntil([&] { return PbxLines({"\"event\": \"closed\""}).size() == closed + 2; }));
-    // While off, a call action does nothing.
-    Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"2345"));
     m_host->window.Clear();
     // Every log line on: the login is logged, its password never.
     Route(QOR_BUSMSG_DEBUGLEVEL, Value(L"Level", L"9"));
@@ -464,6 +498,70 @@ TEST_F(OrkanePlugin, SwitchedOffLogsOutAndComesBackOn)
         EXPECT_EQ(std::wstring::npos, m.text.find(wideSecret)) << Get(m, L"Text");
     }
     EXPECT_TRUE(loginLogged);
+
+    // Forced off by the host: it says it is off, and it is logged out too.
+    closed = PbxLines({"\"event\": \"closed\""}).size();
+    Route(QOR_BUSMSG_FORCEIGNORE, L"");
+    EXPECT_EQ(1u, Export<PFN_DLL_GetDisableState>("DLL_GetDisableState")());
+    EXPECT_EQ(2u, PbxLines({"\"UserEnd\"", "\"verified\": true"}).size()) << "monitoring ended";
+    ASSERT_TRUE(WaitUntil([&] { return PbxLines({"\"event\": \"closed\""}).size() == closed + 2; }));
+    Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"2345"));
+    EXPECT_TRUE(PbxLines({"\"UserCall\""}).empty());
+    // Allowed again and switched on, it logs in again.
+    m_host->window.Clear();
+    Route(QOR_BUSMSG_ALLOWDISABLE, L"");
+    setDisable(0);
+    Route(QOR_BUSMSG_APPLYALL, L"");
+    ASSERT_TRUE(WaitForMonitoring());
+}
+
+// A changed user name takes the old user's stored session out of the Credential Manager; an
+// apply that keeps the name keeps it.
+TEST_F(OrkanePlugin, ChangedUserDropsTheOldUsersStoredSession)
+{
+    const wchar_t kOther[] = L"Olga Other";
+    const wchar_t* const entries[] = {L"Session", L"ExSession", L"SessionNonce"};
+    WriteSettings({{L"BaseURL", L"ws://127.0.0.1:" + Port()}, {L"User", kUser}});
+    // No password: no login; only the stored session is looked at.
+    DeleteCredential(kModuleId, kUser, L"Password");
+    for (const wchar_t* entry : entries)
+        ASSERT_TRUE(WriteCredential(kModuleId, kUser, entry, (std::wstring(L"stored-") + entry).c_str()));
+    Load();
+    HWND page = Export<PFN_DLL_ShowConfig>("DLL_ShowConfig")(m_host->window.hwnd());
+    ASSERT_NE(nullptr, page);
+    Route(QOR_BUSMSG_APPLY, L"");
+    for (const wchar_t* entry : entries)
+        EXPECT_EQ(std::wstring(L"stored-") + entry, ReadCredential(kModuleId, kUser, entry)) << "kept: " << entry;
+    SetDlgItemTextW(page, 1012, kOther);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(1012, EN_CHANGE), reinterpret_cast<LPARAM>(GetDlgItem(page, 1012)));
+    Route(QOR_BUSMSG_APPLY, L"");
+    EXPECT_EQ(kOther, ReadSetting(L"User"));
+    for (const wchar_t* entry : entries)
+        EXPECT_STREQ(L"", ReadCredential(kModuleId, kUser, entry)) << "left behind: " << entry;
+    DestroyWindow(page);
+}
+
+// The Credential Manager is read once the host starts the plug-in, not while the loader runs
+// its entry point (under the loader lock): a password stored between the two is the one used.
+TEST_F(OrkanePlugin, SecretsAreReadWhenTheHostStartsThePlugin)
+{
+    WriteSettings({{L"BaseURL", L"ws://127.0.0.1:" + Port()}, {L"User", kUser}});
+    for (const wchar_t* entry : {L"Session", L"ExSession", L"SessionNonce"})
+        DeleteCredential(kModuleId, kUser, entry);
+    ASSERT_TRUE(WriteCredential(kModuleId, kUser, L"Password", L"alt"));
+    HMODULE module = LoadLibraryW(
+        (testing_support::TestTreeFolder(L"orkane") + L"PluginTelephony\\PluginTelephonyOrkane.DLL").c_str());
+    ASSERT_NE(nullptr, module);
+    ASSERT_TRUE(WriteCredential(kModuleId, kUser, L"Password", kPassword));
+    auto afterLoad = reinterpret_cast<PFN_DLL_PluginAfterLoad>(GetProcAddress(module, "DLL_PluginAfterLoad"));
+    auto beforeClose = reinterpret_cast<PFN_DLL_PluginBeforeClose>(GetProcAddress(module, "DLL_PluginBeforeClose"));
+    ASSERT_TRUE(afterLoad && beforeClose);
+    afterLoad();
+    EXPECT_TRUE(WaitUntil([] { return !PbxLines({"\"UserInitialize\"", "\"verified\": true"}).empty(); }, 30000));
+    EXPECT_EQ(1u, PbxLines({"\"type\": \"user\", \"method\"", "\"verified\": true"}).size());
+    EXPECT_TRUE(PbxLines({"\"mt\": \"Login\"", "\"verified\": false"}).empty()) << "logged in with the old password";
+    beforeClose();
+    FreeLibrary(module);
 }
 
 // An incoming call (setup, alert, connect, release): call states and call records in order,
