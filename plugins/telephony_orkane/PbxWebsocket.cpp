@@ -319,7 +319,8 @@ constexpr DWORD kWireWait = 1000;
 volatile LONG g_lNextSource;
 
 // The wire form of a request: one byte per unit (texts beyond ASCII are UTF-8 units already).
-// False, with the reason, when the text cannot go whole.
+// False, with the reason, when the text cannot go whole: too long, a unit that is no byte, or
+// bytes that are no UTF-8 (a text message must be, and a peer fails the connection else).
 bool ToWireBytes(const std::wstring& text, std::string* bytes, wchar_t* why, size_t whySize)
 {
     if (text.size() > kMaxRequestBytes) {
@@ -333,6 +334,11 @@ bool ToWireBytes(const std::wstring& text, std::string* bytes, wchar_t* why, siz
             return false;
         }
         (*bytes)[i] = (char)text[i];
+    }
+    if (!bytes->empty() &&
+        !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes->data(), (int)bytes->size(), nullptr, 0)) {
+        FormatW(why, whySize, L"its bytes are no UTF-8");
+        return false;
     }
     return true;
 }
