@@ -374,54 +374,78 @@ TEST_F(PbxWebsocketTest, DroppedConnectionEndsTheReceiveThread)
 
 // Every close clears the request text m_szSend; done while a sender has written it and sends
 // it, it must not empty or cut that request. The sender holds the text's lock from its write
-// to the end of the send, as SendBuffer's callers do. A clear is made only while the sender
-// is inside that span, and the test goes on until 300 of them fell there: without the lock
-// each would cut the request it meets.
+// to the end of the send, as SendBuffer's callers do. After each write it lets a clear begin
+// (and waits a moment for it) before it sends, and the test goes on for 300 such clears:
+// without the lock nearly every one of them would empty the request it meets.
 TEST_F(PbxWebsocketTest, ClearingTheRequestWhileSendingKeepsRequestsWhole)
 {
     size_t mark = PbxLogMark();
     struct Sender {
-        volatile LONG inside = 0;
+        volatile LONG written = 0;   // the number of the request written and not yet sent
+        volatile LONG clearing = 0;  // the number of the request whose clear began
+        volatile LONG cleared = 0;   // ... and ended
         volatile LONG stop = 0;
         int sent = 0;
+        static void Spin(double microseconds)
+        {
+            LARGE_INTEGER f, t0, t;
+            QueryPerformanceFrequency(&f);
+            QueryPerformanceCounter(&t0);
+            do
+                QueryPerformanceCounter(&t);
+            while ((double)(t.QuadPart - t0.QuadPart) * 1e6 / (double)f.QuadPart < microseconds);
+        }
         static DWORD WINAPI Run(LPVOID p)
         {
             Sender* s = static_cast<Sender*>(p);
             CInnovaphoneVars* conn = &InnovaphoneVarsApp;
-            for (; !s->stop && s->sent < 20000; ++s->sent) {
+            while (!s->stop && s->sent < 2000) {
+                LONG n = s->sent + 1;
                 EnterCriticalSection(&conn->m_csSend);
-                FormatW(conn->m_szSend, _countof(conn->m_szSend),
-                        L"{\"mt\":\"Probe\",\"from\":\"reset\",\"n\":%d,\"pad\":\"%s\"}", s->sent,
-                        L"..............................................................................");
-                InterlockedExchange(&s->inside, 1);
+                FormatW(conn->m_szSend, _countof(conn->m_szSend), L"{\"mt\":\"Probe\",\"from\":\"reset\",\"n\":%d}", (int)n);
+                InterlockedExchange(&s->written, n);
+                // The clear's start, bounded: with the lock in place it waits for this send.
+                for (int i = 0; i < 2000 && s->clearing != n && !s->stop; ++i)
+                    Spin(5);
+                Spin(50);
                 SendBuffer(conn, 0);
-                InterlockedExchange(&s->inside, 0);
                 LeaveCriticalSection(&conn->m_csSend);
-                Sleep(0);
+                s->sent = (int)n;
+                // The clear gets the lock before the next write takes it again.
+                for (int i = 0; i < 4000 && s->cleared != n && s->clearing == n && !s->stop; ++i)
+                    Spin(5);
             }
             return 0;
         }
     } sender;
     HANDLE thread = CreateThread(nullptr, 0, Sender::Run, &sender, 0, nullptr);
     int clears = 0;
+    LONG seen = 0;
     DWORD start = GetTickCount();
     while (clears < 300 && GetTickCount() - start < 60000 && WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
-        if (sender.inside) {
-            InnovaphoneVarsApp.ResetValues();
-            ++clears;
-        }
+        LONG n = sender.written;
+        if (n == seen)
+            continue;
+        seen = n;
+        InterlockedExchange(&sender.clearing, n);
+        InnovaphoneVarsApp.ResetValues();
+        InterlockedExchange(&sender.cleared, n);
+        ++clears;
     }
     InterlockedExchange(&sender.stop, 1);
     WaitForSingleObject(thread, 60000);
     CloseHandle(thread);
-    EXPECT_EQ(300, clears) << "too few clears fell inside a send for the test to tell";
+    EXPECT_EQ(300, clears) << "too few clears met a request for the test to tell";
     ASSERT_TRUE(Control(&InnovaphoneVarsApp, L""));
     std::string text = PbxLogSince(mark);
-    for (int i = 0; i < sender.sent; ++i) {
+    int missing = 0;
+    for (int i = 1; i <= sender.sent; ++i) {
         char probe[64];
-        FormatA(probe, sizeof probe, "\"from\": \"reset\", \"n\": %d,", i);
-        ASSERT_NE(std::string::npos, text.find(probe)) << probe;
+        FormatA(probe, sizeof probe, "\"from\": \"reset\", \"n\": %d}", i);
+        if (text.find(probe) == std::string::npos)
+            ++missing;
     }
+    EXPECT_EQ(0, missing) << "of " << sender.sent << " requests";
     EXPECT_EQ(std::string::npos, text.find("\"bad\"")) << "an emptied or cut request went out";
 }
 
