@@ -860,4 +860,77 @@ TEST_F(PbxWebsocketTest, WaitsAreBoundedByTheClockNotByCountsOfWaits)
     EXPECT_EQ(1u, CountLogs(L"Func.SendBuffer.Warning.App not connected, request not sent"));
 }
 
+// A PBX that stops reading blocks a send once the socket's buffers are full. That send holds
+// up no other sender beyond its own bound (a call action on the GUI thread) and no close;
+// the close ends the blocked send with the connection.
+TEST_F(PbxWebsocketTest, ABlockedSendHoldsUpNeitherOtherSendersNorTheClose)
+{
+    CInnovaphoneVars* conn = &InnovaphoneVarsApp;
+    ASSERT_TRUE(SendRequest(conn, L"{\"mt\":\"CheckBuild\"}", 5000));  // the PBX's latest app connection
+    ASSERT_TRUE(Control(conn, L"", L"{\"send\":{\"mt\":\"CheckBuildResult\",\"build\":\"done\"}},{\"deaf\":true}"));
+    struct Flood {
+        volatile LONG started = 0, done = 0, stop = 0;
+        static DWORD WINAPI Run(LPVOID p)
+        {
+            Flood* f = static_cast<Flood*>(p);
+            std::wstring text = L"{\"mt\":\"Probe\",\"from\":\"flood\",\"pad\":\"" + std::wstring(60000, L'f') + L"\"}";
+            while (!f->stop && InnovaphoneVarsApp.m_hWebSocketHandle) {
+                InterlockedIncrement(&f->started);
+                SendRequest(&InnovaphoneVarsApp, text.c_str(), 0);
+                InterlockedIncrement(&f->done);
+            }
+            return 0;
+        }
+    } flood;
+    HANDLE flooder = CreateThread(nullptr, 0, Flood::Run, &flood, 0, nullptr);
+    // Blocked: a send that has not returned for half a second.
+    bool blocked = false;
+    for (int i = 0; i < 400 && !blocked; ++i) {
+        LONG done = flood.done;
+        Sleep(50);
+        blocked = flood.started != flood.done && flood.done == done && i > 10 &&
+                  (Sleep(450), flood.done == done);
+    }
+    ASSERT_TRUE(blocked) << "the PBX's socket took every request";
+
+    struct Action {
+        std::function<void()> run;
+        static DWORD WINAPI Run(LPVOID p)
+        {
+            static_cast<Action*>(p)->run();
+            return 0;
+        }
+    };
+    // A call action meanwhile: it gives up within its own bound, and says why.
+    BOOL answered = TRUE;
+    Action call{[&answered] { answered = SendRequest(&InnovaphoneVarsApp, L"{\"mt\":\"CheckBuild\"}", 300); }};
+    HANDLE caller = CreateThread(nullptr, 0, Action::Run, &call, 0, nullptr);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(caller, 3000)) << "the call action waited on the blocked send";
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(1u, CountLogs(L"Func.SendBuffer.Error.App request not sent: an earlier one is still on its way"));
+
+    // The close (here the PBX ends the connection as the close runs, as a close does on
+    // Windows) returns, and the blocked send with it.
+    DWORD saved = g_dwMonitorStopWait;
+    g_dwMonitorStopWait = 500;
+    s_realClose = g_pfnWebSocketClose;
+    g_pfnWebSocketClose = CloseThatEndsTheConnection;
+    Action close{[] { CloseWebSocket(&InnovaphoneVarsApp, TRUE); }};
+    HANDLE closer = CreateThread(nullptr, 0, Action::Run, &close, 0, nullptr);
+    DWORD closed = WaitForSingleObject(closer, 5000);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, closed) << "the close waited on the blocked send";
+    if (closed != WAIT_OBJECT_0) {
+        Control(&InnovaphoneVarsUser, L"", L"{\"to\":\"app\",\"drop\":true}");  // frees both
+        WaitForSingleObject(closer, 10000);
+    }
+    g_pfnWebSocketClose = s_realClose;
+    g_dwMonitorStopWait = saved;
+    InterlockedExchange(&flood.stop, 1);
+    EXPECT_EQ((DWORD)WAIT_OBJECT_0, WaitForSingleObject(flooder, 10000)) << "the blocked send did not end";
+    for (HANDLE h : {flooder, caller, closer})
+        CloseHandle(h);
+    EXPECT_EQ(nullptr, conn->m_hWebSocketHandle);
+    EXPECT_EQ(nullptr, conn->m_hMonitorThread);
+}
+
 }  // namespace
