@@ -43,8 +43,8 @@ Results echo the request's "src" (the AppWebsocket protocol's src mechanism), un
 sends between a request and its result; a member "src":"$src" in one becomes the request's src
 (an indication of a subscription carries it), and "user":"$user" the RCC user handle given
 last. A request's "src" must be a text not used before on that connection (else a violation).
-A control message gets no answer of its own (the plug-in takes any message as the answer to its
-last request): a test that wants to know when the steps are done ends them with a "send".
+A control message gets no answer of its own: a test that wants to know when the steps are done
+ends them with a "send".
 
 Received messages are appended to the --log file as JSON lines, with "path", "conn" (the
 connection's number) and, for the digest checks, "verified"; the line of a closed connection
