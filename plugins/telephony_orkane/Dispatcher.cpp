@@ -10,6 +10,7 @@
 #include "plugins/telephony_orkane/ConfirmDialog.h"
 #include "plugins/telephony_orkane/JsonScan.h"
 #include "plugins/telephony_orkane/ModuleObjects.h"
+#include "plugins/telephony_orkane/PendingAnswers.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 #include "plugins/telephony_orkane/StoredSession.h"
 
@@ -139,15 +140,23 @@ void OnDevicesResult(const CJsonParserBase& message)
     OnDeviceListChanged();
 }
 
-void OnUserInitializeResult(const CJsonParserBase& message)
+void OnUserInitializeResult(const CJsonParserBase& message, const wchar_t* src, LONG answered)
 {
     DWORD user = (DWORD)message.GetInt(L"user");
-    // An answer with no request pending has no device to go to.
-    if (g_dwDeviceIndex >= g_RccDevices.size()) {
-        LogLine(0, L"Func.DispatchMessages.Error.UserInitializeResult without device %u", g_dwDeviceIndex);
+    // A result that names a request no longer waiting (a late one) belongs to a device the
+    // index has moved past.
+    if (src[0] && !answered) {
+        LogLine(1, L"Func.DispatchMessages.Warning.UserInitializeResult of no pending request dropped");
         return;
     }
-    g_RccDevices[g_dwDeviceIndex].m_dwUserHandle = user;
+    // Read once: the login thread moves it on as soon as the wait ends.
+    DWORD index = g_dwDeviceIndex;
+    // An answer with no request pending has no device to go to.
+    if (index >= g_RccDevices.size()) {
+        LogLine(0, L"Func.DispatchMessages.Error.UserInitializeResult without device %u", index);
+        return;
+    }
+    g_RccDevices[index].m_dwUserHandle = user;
     if (InnovaphoneVarsUser.m_hWebSocketHandle && InnovaphoneVarsApp.m_hWebSocketHandle && user) {
         SendBusEnabled(g_hWndParent, 0);
         SendBusState(g_hWndParent, 2);
@@ -185,8 +194,11 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
         LogLine(0, L"Func.DispatchMessages.Abort.Wrong data");
         return;
     }
-    wchar_t mt[256];
+    wchar_t mt[256], src[96];
     message.GetString(mt, _countof(mt), L"mt");
+    message.GetString(src, _countof(src), L"src");
+    // The request this message answers, if any: only its own result ends a sender's wait.
+    LONG answered = FindAnsweredWait(conn, mt, src);
     if (!wcscmp(mt, L"CheckBuildResult")) {
         message.GetString(conn->m_szBuild, 32, L"build");
     } else if (!wcscmp(mt, L"AppChallengeResult")) {
@@ -197,7 +209,7 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
         message.GetString(conn->m_szDomain, 256, L"domain");
         message.GetString(conn->m_szChallenge, 256, L"challenge");
     } else if (!wcscmp(mt, L"UserInitializeResult")) {
-        OnUserInitializeResult(message);
+        OnUserInitializeResult(message, src, answered);
     } else if (!wcscmp(mt, L"LoginResult")) {
         OnLoginResult(conn, message);
         InterlockedIncrement(&conn->m_lLoginResults);
@@ -223,6 +235,7 @@ void DispatchMessages(CInnovaphoneVars* conn, const wchar_t* text)
     // answer reads them at once, without the lock.
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&conn->m_bAnswer), 1);
     InterlockedIncrement(&conn->m_lAnswers);
+    MarkAnswered(answered);
     message.Clear();
     LogLine(4, L"Func.DispatchMessages.End");
 }

@@ -23,6 +23,7 @@ CInnovaphoneVars::CInnovaphoneVars(const wchar_t* name)
     InitializeCriticalSection(&m_csHandles);
     InitializeCriticalSection(&m_csSend);
     m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_hWireLock = CreateMutexW(nullptr, FALSE, nullptr);
     m_lAnswers = 0;
     m_lLoginResults = 0;
 }
@@ -31,6 +32,8 @@ CInnovaphoneVars::~CInnovaphoneVars()
 {
     if (m_hStopEvent)
         ::CloseHandle(m_hStopEvent);
+    if (m_hWireLock)
+        ::CloseHandle(m_hWireLock);
     DeleteCriticalSection(&m_csSend);
     DeleteCriticalSection(&m_csHandles);
 }

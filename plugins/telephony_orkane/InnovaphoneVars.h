@@ -73,6 +73,9 @@ public:
     CRITICAL_SECTION m_csHandles;
     // Serialises writers of m_szSend (login thread, GUI thread).
     CRITICAL_SECTION m_csSend;
+    // One message on the wire at a time (a websocket takes one send at a time); a mutex, so
+    // that a sender behind a blocked send gives up in bounded time. No closer takes it.
+    HANDLE m_hWireLock;
     // Set to wake the receive thread when it is asked to stop.
     HANDLE m_hStopEvent;
     // Messages dispatched on this connection, and "LoginResult" messages among them; a sender

@@ -3,14 +3,18 @@
 #include <winhttp.h>
 
 #include <cstring>
+#include <string>
 
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
 #include "plugin_support/WinHttpErrorText.h"
 #include "plugins/telephony_orkane/Dispatcher.h"
 #include "plugins/telephony_orkane/Login.h"
+#include "plugins/telephony_orkane/PendingAnswers.h"
 #include "plugins/telephony_orkane/SecretText.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
+#include "plugins/telephony_orkane/TelephonySeams.h"
+#include "plugin_support/JsonParserBase.h"
 
 CRITICAL_SECTION g_csDispatch;
 wchar_t g_szBaseURL[512];
@@ -54,10 +58,20 @@ void SplitPort(wchar_t* host, INTERNET_PORT* port)
 
 }  // namespace
 
+void CopyBaseURL(wchar_t* dst, size_t capacity)
+{
+    // The settings write g_szBaseURL under g_csDispatch; the login thread reads it here.
+    EnterCriticalSection(&g_csDispatch);
+    CopyText(dst, capacity, g_szBaseURL);
+    LeaveCriticalSection(&g_csDispatch);
+}
+
 void BuildWebsocketURL(CInnovaphoneVars* conn, const wchar_t* path)
 {
     conn->ResetValues();
-    CopyText(conn->m_szURL, 512, g_szBaseURL);
+    wchar_t base[_countof(g_szBaseURL)];
+    CopyBaseURL(base, _countof(base));
+    CopyText(conn->m_szURL, 512, base);
     size_t length = wcslen(conn->m_szURL);
     if (!length || conn->m_szURL[length - 1] != L'/')
         AppendText(conn->m_szURL, _countof(conn->m_szURL), L"/");
@@ -73,6 +87,12 @@ void CreateWebsocket(CInnovaphoneVars* conn)
     // A receive thread that ended by itself still has its handle here: release it first.
     if (conn->m_hMonitorThread)
         conn->StopMonitorThread();
+    // One that did not stop still reads this connection: a second one must not join it.
+    if (conn->m_hMonitorThread) {
+        LogLine(0, L"Func.CreateWebsocket.Error.%s receive thread still running, not opened", conn->m_szSection);
+        LogLine(3, L"Func.CreateWebsocket.End");
+        return;
+    }
     // Handles of an earlier half-open attempt would leak once overwritten.
     conn->CloseHandles();
 
@@ -185,18 +205,23 @@ void CloseWebSocket(CInnovaphoneVars* conn, BOOL stopThread)
 {
     LogLine(3, L"Func.CloseWebSocket.Begin");
     if (stopThread) {
-        // The websocket's shutdown is what unblocks a pending receive, so it comes first;
-        // the cleared id tells the thread not to close anything itself.
+        // The cleared id tells the thread not to close anything itself.
         conn->m_dwMonitorThId = 0;
         SetEvent(conn->m_hStopEvent);
     }
+    // The receive side ends first, the documented way: a shutdown only sends the close frame
+    // and leaves a pending receive waiting for a PBX that may never answer, while the close
+    // ends the connection completely (after at most its close timeout); then the handle.
     EnterCriticalSection(&conn->m_csHandles);
-    if (conn->m_hWebSocketHandle) {
-        DWORD timeout = 1000;
-        WinHttpSetOption(conn->m_hWebSocketHandle, WINHTTP_OPTION_WEB_SOCKET_CLOSE_TIMEOUT, &timeout, sizeof timeout);
-        WinHttpWebSocketShutdown(conn->m_hWebSocketHandle, WINHTTP_WEB_SOCKET_SUCCESS_CLOSE_STATUS, nullptr, 0);
-    }
+    HINTERNET websocket = conn->m_hWebSocketHandle;
+    conn->m_hWebSocketHandle = nullptr;
     LeaveCriticalSection(&conn->m_csHandles);
+    if (websocket) {
+        DWORD timeout = 1000;
+        WinHttpSetOption(websocket, WINHTTP_OPTION_WEB_SOCKET_CLOSE_TIMEOUT, &timeout, sizeof timeout);
+        g_pfnWebSocketClose(websocket, WINHTTP_WEB_SOCKET_SUCCESS_CLOSE_STATUS, nullptr, 0);
+        WinHttpCloseHandle(websocket);
+    }
     if (stopThread)
         conn->StopMonitorThread();
     conn->CloseHandles();
@@ -209,11 +234,16 @@ DWORD WINAPI MonitorThread(LPVOID param)
 {
     CInnovaphoneVars* conn = static_cast<CInnovaphoneVars*>(param);
     LogLine(3, L"Func.MonitorThread.Begin.%s", conn->m_szSection);
+    // The thread reads the websocket it was started for, as long as it is the connection's
+    // receive thread: a thread that a stop gave up on never reads the next websocket.
+    const DWORD self = GetCurrentThreadId();
+    EnterCriticalSection(&conn->m_csHandles);
+    HINTERNET websocket = conn->m_hWebSocketHandle;
+    LeaveCriticalSection(&conn->m_csHandles);
     static thread_local BYTE buffer[kReceiveBytes];
     static thread_local BYTE overflow[kReceiveBytes];
     static thread_local wchar_t text[kReceiveBytes];
-    while (conn->m_dwMonitorThId && conn->m_hWebSocketHandle) {
-        HINTERNET websocket = conn->m_hWebSocketHandle;
+    while (websocket && conn->m_dwMonitorThId == self) {
         memset(buffer, 0, sizeof buffer);
         // One byte stays free for the terminator of a full buffer.
         DWORD space = kReceiveBytes - 1;
@@ -235,7 +265,7 @@ DWORD WINAPI MonitorThread(LPVOID param)
         } while (type == WINHTTP_WEB_SOCKET_UTF8_FRAGMENT_BUFFER_TYPE);
 
         if (error != NO_ERROR) {
-            if (!conn->m_dwMonitorThId)
+            if (conn->m_dwMonitorThId != self)
                 break;  // being stopped: the stopper closes the handles
             LogLine(0, L"Func.MonitorThread.Error.%s receive %d %s", conn->m_szSection, error,
                     PluginSupport::GetErrorText(error));
@@ -252,14 +282,21 @@ DWORD WINAPI MonitorThread(LPVOID param)
                 LogLine(0, L"Func.MonitorThread.Error.Binary Fragment");
             } else if (type == WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE) {
                 memset(text, 0, sizeof text);
-                MultiByteToWideChar(CP_UTF8, 0, (const char*)buffer, -1, text, kReceiveBytes - 1);
-                LogLine(4, L"Func.MonitorThread.Info.%s<--: %s", conn->m_szSection, RedactSecrets(text));
-                EnterCriticalSection(&g_csDispatch);
-                DispatchMessages(conn, text);
-                LeaveCriticalSection(&g_csDispatch);
+                // The whole buffer is the room: up to 8,191 units and the terminator, which
+                // the count of the converted text includes.
+                int converted = MultiByteToWideChar(CP_UTF8, 0, (const char*)buffer, -1, text, kReceiveBytes);
+                if (!converted) {
+                    LogLine(0, L"Func.MonitorThread.Error.%s message of %u bytes not converted %s", conn->m_szSection,
+                            total, PluginSupport::GetErrorText(GetLastError()));
+                } else {
+                    LogLine(4, L"Func.MonitorThread.Info.%s<--: %s", conn->m_szSection, RedactSecrets(text));
+                    EnterCriticalSection(&g_csDispatch);
+                    DispatchMessages(conn, text);
+                    LeaveCriticalSection(&g_csDispatch);
+                }
             }
         } else if (type == WINHTTP_WEB_SOCKET_CLOSE_BUFFER_TYPE) {
-            if (!conn->m_dwMonitorThId)
+            if (conn->m_dwMonitorThId != self)
                 break;
             LogLine(1, L"Func.MonitorThread.Warning.Websocket closed");
             CloseWebSocket(conn, FALSE);
@@ -274,75 +311,171 @@ DWORD WINAPI MonitorThread(LPVOID param)
 
 namespace {
 
-// The copy into bytes and the send; the caller holds m_csSend. Returns the connection's
-// answer count before the send.
-LONG SendLocked(CInnovaphoneVars* conn)
+// A request longer than this is refused rather than sent: no PBX request comes near it.
+constexpr size_t kMaxRequestBytes = 65536;
+// How long a request without an answer wait waits for the wire at most.
+constexpr DWORD kWireWait = 1000;
+
+volatile LONG g_lNextSource;
+
+// The wire form of a request: one byte per unit (texts beyond ASCII are UTF-8 units already).
+// False, with the reason, when the text cannot go whole: too long, a unit that is no byte, or
+// bytes that are no UTF-8 (a text message must be, and a peer fails the connection else).
+bool ToWireBytes(const std::wstring& text, std::string* bytes, wchar_t* why, size_t whySize)
 {
-    char bytes[1024];
-    size_t length = 0;
-    while (length < sizeof bytes - 1 && conn->m_szSend[length]) {
-        bytes[length] = (char)(conn->m_szSend[length] & 0xFF);
-        ++length;
+    if (text.size() > kMaxRequestBytes) {
+        FormatW(why, whySize, L"%u characters, more than %u", (unsigned)text.size(), (unsigned)kMaxRequestBytes);
+        return false;
     }
-    bytes[length] = '\0';
-    conn->m_bAnswer = 0;
-    LONG answers = conn->m_lAnswers;
-    EnterCriticalSection(&conn->m_csHandles);
-    if (conn->m_hWebSocketHandle) {
-        DWORD error = WinHttpWebSocketSend(conn->m_hWebSocketHandle, WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE,
-                                           bytes, (DWORD)length);
-        LogLine(3, L"Func.SendBuffer.Info.%s -->: %s %d Bytes", conn->m_szSection, RedactSecrets(conn->m_szSend),
-                (int)length);
-        if (error != NO_ERROR)
-            LogLine(0, L"Func.SendBuffer.Error.%s %d %s", conn->m_szSection, error, PluginSupport::GetErrorText(error));
+    bytes->resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] > 0xFF) {
+            FormatW(why, whySize, L"character U+%04X at %u is no byte", (unsigned)text[i], (unsigned)i);
+            return false;
+        }
+        (*bytes)[i] = (char)text[i];
     }
-    LeaveCriticalSection(&conn->m_csHandles);
-    return answers;
+    if (!bytes->empty() &&
+        !MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes->data(), (int)bytes->size(), nullptr, 0)) {
+        FormatW(why, whySize, L"its bytes are no UTF-8");
+        return false;
+    }
+    return true;
 }
 
-// Answered means: a message arrived after this send. The count cannot be reset by another
-// sender the way the shared flag is.
-BOOL FinishSend(CInnovaphoneVars* conn, LONG before, DWORD passes)
+// A request that waits carries a "src" of its own, which the PBX echoes in its result; one
+// that names its own keeps it. mt and src receive the request's.
+std::wstring WithSource(const wchar_t* text, bool waits, wchar_t* mt, size_t mtSize, wchar_t* src, size_t srcSize)
 {
-    for (DWORD i = 0; i < passes && conn->m_lAnswers == before; ++i)
-        if (WaitForSingleObject(g_hStopWaits, 1) == WAIT_OBJECT_0)
-            break;
-    BOOL answer = conn->m_lAnswers != before;
+    mt[0] = src[0] = L'\0';
+    std::wstring request = text;
+    if (!waits)
+        return request;
+    CJsonParserBase parsed;
+    if (!parsed.Parse(text))
+        return request;  // goes as it is; no result can be told apart
+    parsed.GetString(mt, mtSize, L"mt");
+    parsed.GetString(src, srcSize, L"src");
+    if (src[0])
+        return request;
+    size_t brace = request.find(L'{');
+    if (brace == std::wstring::npos)
+        return request;
+    FormatW(src, srcSize, L"orvix-%u", (unsigned)InterlockedIncrement(&g_lNextSource));
+    size_t next = request.find_first_not_of(L" \t\r\n", brace + 1);
+    bool empty = next != std::wstring::npos && request[next] == L'}';
+    std::wstring member = L"\"src\":\"" + std::wstring(src) + (empty ? L"\"" : L"\",");
+    request.insert(brace + 1, member);
+    return request;
+}
+
+// Takes the connection's wire, waiting at most milliseconds (or until the plug-in stops).
+bool TakeWire(CInnovaphoneVars* conn, DWORD start, DWORD milliseconds)
+{
+    HANDLE handles[2] = {conn->m_hWireLock, g_hStopWaits};
+    for (;;) {
+        DWORD elapsed = g_pfnWaitClock() - start;
+        DWORD r = g_pfnWaitForAny(2, handles, elapsed >= milliseconds ? 0 : milliseconds - elapsed);
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED_0)
+            return true;
+        if (r != WAIT_TIMEOUT || elapsed >= milliseconds)
+            return false;
+    }
+}
+
+// Sends one request and waits for its own answer up to milliseconds of the wait clock; the
+// locks are held only to copy, never across the send (a PBX that stops reading blocks the
+// sender alone, and a close ends the send).
+BOOL SendAndWait(CInnovaphoneVars* conn, const wchar_t* text, DWORD milliseconds)
+{
+    DWORD start = g_pfnWaitClock();
+    if (!conn->m_hWebSocketHandle) {
+        // Nothing goes out, so there is nothing to wait for.
+        LogLine(1, L"Func.SendBuffer.Warning.%s not connected, request not sent", conn->m_szSection);
+        LogLine(3, L"Func.SendBuffer.End.Result %d", 0);
+        return FALSE;
+    }
+    wchar_t mt[64], src[96], why[128];
+    std::wstring request = WithSource(text, milliseconds != 0, mt, _countof(mt), src, _countof(src));
+    std::string bytes;
+    if (!ToWireBytes(request, &bytes, why, _countof(why))) {
+        LogLine(0, L"Func.SendBuffer.Error.%s request not sent: %s", conn->m_szSection, why);
+        LogLine(3, L"Func.SendBuffer.End.Result %d", 0);
+        return FALSE;
+    }
+    // Registered before the send: the answer may come before the send returns.
+    int slot = milliseconds ? BeginAnswerWait(conn, mt, src) : -1;
+    conn->m_bAnswer = 0;
+    DWORD error = ERROR_INVALID_HANDLE;
+    bool sent = false;
+    if (TakeWire(conn, start, milliseconds ? milliseconds : kWireWait)) {
+        EnterCriticalSection(&conn->m_csHandles);
+        HINTERNET websocket = conn->m_hWebSocketHandle;
+        LeaveCriticalSection(&conn->m_csHandles);
+        if (websocket) {
+            error = WinHttpWebSocketSend(websocket, WINHTTP_WEB_SOCKET_UTF8_MESSAGE_BUFFER_TYPE, &bytes[0],
+                                         (DWORD)bytes.size());
+            sent = error == NO_ERROR;
+            LogLine(3, L"Func.SendBuffer.Info.%s -->: %s %d Bytes", conn->m_szSection, RedactSecrets(request.c_str()),
+                    (int)bytes.size());
+            if (!sent)
+                LogLine(0, L"Func.SendBuffer.Error.%s %d %s", conn->m_szSection, error, PluginSupport::GetErrorText(error));
+        } else {
+            LogLine(1, L"Func.SendBuffer.Warning.%s not connected, request not sent", conn->m_szSection);
+        }
+        ReleaseMutex(conn->m_hWireLock);
+    } else {
+        LogLine(0, L"Func.SendBuffer.Error.%s request not sent: an earlier one is still on its way", conn->m_szSection);
+    }
+    BOOL answer = FALSE;
+    if (slot >= 0)
+        answer = FinishAnswerWait(slot, start, sent ? milliseconds : 0);
     LogLine(3, L"Func.SendBuffer.End.Result %d", answer);
     return answer;
 }
 
 }  // namespace
 
-BOOL SendBuffer(CInnovaphoneVars* conn, DWORD passes)
+BOOL SendBuffer(CInnovaphoneVars* conn, DWORD milliseconds)
 {
+    // The text is taken under its lock; a writer of m_szSend holds the same lock.
     EnterCriticalSection(&conn->m_csSend);
-    LONG before = SendLocked(conn);
+    std::wstring text = conn->m_szSend;
     LeaveCriticalSection(&conn->m_csSend);
-    return FinishSend(conn, before, passes);
+    return SendAndWait(conn, text.c_str(), milliseconds);
 }
 
-BOOL SendRequest(CInnovaphoneVars* conn, const wchar_t* text, DWORD passes)
+BOOL SendRequest(CInnovaphoneVars* conn, const wchar_t* text, DWORD milliseconds)
 {
-    EnterCriticalSection(&conn->m_csSend);
-    CopyText(conn->m_szSend, _countof(conn->m_szSend), text);
-    LONG before = SendLocked(conn);
-    LeaveCriticalSection(&conn->m_csSend);
-    return FinishSend(conn, before, passes);
+    return SendAndWait(conn, text ? text : L"", milliseconds);
 }
 
-void WaitForAnswer(CInnovaphoneVars* conn, DWORD passes)
+void WaitForAnswer(CInnovaphoneVars* conn, DWORD milliseconds)
 {
-    for (DWORD i = 0; i < passes && !conn->m_bAnswer; ++i)
-        if (WaitForSingleObject(g_hStopWaits, 1) == WAIT_OBJECT_0)
+    DWORD start = g_pfnWaitClock();
+    while (!conn->m_bAnswer) {
+        DWORD elapsed = g_pfnWaitClock() - start;
+        if (elapsed >= milliseconds)
             break;
+        DWORD left = milliseconds - elapsed;
+        if (g_pfnWaitForAny(1, &g_hStopWaits, left < 10 ? left : 10) != WAIT_TIMEOUT)
+            break;
+    }
 }
 
-int WaitForText(const wchar_t* text, DWORD passes)
+int WaitForText(const wchar_t* text, DWORD seconds)
 {
-    for (DWORD i = 0; i < passes && !*(volatile const wchar_t*)text; ++i)
-        if (WaitForSingleObject(g_hStopWaits, 1000) == WAIT_OBJECT_0)
+    // The count is of seconds; the text is looked at every 50 ms, the bound is the clock's.
+    DWORD start = g_pfnWaitClock();
+    DWORD milliseconds = seconds > MAXDWORD / 1000 ? MAXDWORD : seconds * 1000;
+    while (!*(volatile const wchar_t*)text) {
+        DWORD elapsed = g_pfnWaitClock() - start;
+        if (elapsed >= milliseconds)
             break;
+        DWORD left = milliseconds - elapsed;
+        if (g_pfnWaitForAny(1, &g_hStopWaits, left < 50 ? left : 50) != WAIT_TIMEOUT)
+            break;
+    }
     Sleep(10);
     return 0;
 }

@@ -11,23 +11,30 @@ extern CRITICAL_SECTION g_csDispatch;
 // The BaseURL setting: scheme and host, optionally a port and a path.
 extern wchar_t g_szBaseURL[512];
 
-// Resets the connection, builds its URL from g_szBaseURL, "PBX0" and the path, and opens it.
+// A copy of g_szBaseURL, taken under g_csDispatch (the lock its writers hold).
+void CopyBaseURL(wchar_t* dst, size_t capacity);
+// Resets the connection, builds its URL from the base URL, "PBX0" and the path, and opens it.
 void BuildWebsocketURL(CInnovaphoneVars* conn, const wchar_t* path);
 // Opens the websocket of m_szURL and starts the receive thread; m_hWebSocketHandle tells.
 void CreateWebsocket(CInnovaphoneVars* conn);
-// Closes the websocket and its handles; with stopThread it first stops the receive thread.
+// Closes the websocket and its handles; with stopThread it also stops the receive thread
+// (the websocket is closed first, which ends its pending receive, then the thread is waited
+// for, bounded by g_dwMonitorStopWait).
 void CloseWebSocket(CInnovaphoneVars* conn, BOOL stopThread);
 DWORD WINAPI MonitorThread(LPVOID param);
-// Sends m_szSend as one text message (the low byte of each unit) and waits up to passes
-// 1 ms passes for any answer; returns whether a message arrived on the connection since this
-// very send (another thread's send in between does not hide it). The log line shows the text
-// with its secrets masked.
-BOOL SendBuffer(CInnovaphoneVars* conn, DWORD passes);
-// The same for a text that is first copied into m_szSend; the copy and the send are done
-// under the connection's send lock, so that two threads' requests never mix.
-BOOL SendRequest(CInnovaphoneVars* conn, const wchar_t* text, DWORD passes);
-void WaitForAnswer(CInnovaphoneVars* conn, DWORD passes);
-int WaitForText(const wchar_t* text, DWORD passes);
+// Sends m_szSend (taken under m_csSend, which its writer holds) as SendRequest does.
+BOOL SendBuffer(CInnovaphoneVars* conn, DWORD milliseconds);
+// Sends the text whole as one text message (the low byte of each unit) and, with a nonzero
+// bound, waits up to that many milliseconds for the request's own answer: the result that
+// echoes its "src" (added here unless the request names one), or a result of its kind
+// without any src. Events and other requests' results end no wait. Returns whether the
+// answer arrived. A request on a closed connection, or one that cannot go whole, is not sent
+// and not waited for; the log says why. The log line shows the text with its secrets masked.
+BOOL SendRequest(CInnovaphoneVars* conn, const wchar_t* text, DWORD milliseconds);
+// Waits up to milliseconds until any message arrived since the last send (m_bAnswer).
+void WaitForAnswer(CInnovaphoneVars* conn, DWORD milliseconds);
+// Waits up to seconds seconds until the text is no longer empty.
+int WaitForText(const wchar_t* text, DWORD seconds);
 
 // How long a stop waits for a receive thread before it gives up on it.
 extern DWORD g_dwMonitorStopWait;

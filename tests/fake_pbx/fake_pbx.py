@@ -21,6 +21,8 @@ Tests steer it over the same sockets with {"mt":"FakePbx", ...} messages:
       {"drop":true} (ends the TCP connection without a close frame, as a PBX that goes away)
       {"away":3.0} (drops every connection and accepts none for that many seconds)
       {"forget_sessions":true} (the stored sessions the PBX handed out are no longer known)
+      {"padded":{...},"size":8191} (the message with a "pad" member that makes it that many
+          bytes of UTF-8)
 
 The login is modelled as the PBX's AppWebsocket protocol does it: every request is checked for
 the connection it came on and its members (violations are logged under "violations"), a
@@ -40,8 +42,14 @@ UserInitializeResult: a PBX (or proxy) that takes the login and loses the connec
 again and again. "refuse_initialize" refuses that many UserInitialize requests first.
 "session_nonce" enciphers the stored sessions it hands out with that nonce instead of the
 login's own (as a session issued to a client with another nonce).
-A control message gets no answer of its own (the plug-in takes any message as the answer to its
-last request): a test that wants to know when the steps are done ends them with a "send".
+Results echo the request's "src" (the AppWebsocket protocol's src mechanism), unless
+"echo_src" is false (a peer that does not). "interleave" and "trail" map a request's "mt" (or
+"*" for every request) to messages sent before and after its answers: the events a real PBX
+sends between a request and its result; a member "src":"$src" in one becomes the request's src
+(an indication of a subscription carries it), and "user":"$user" the RCC user handle given
+last. A request's "src" must be a text not used before on that connection (else a violation).
+A control message gets no answer of its own: a test that wants to know when the steps are done
+ends them with a "send".
 
 Received messages are appended to the --log file as JSON lines, with "path", "conn" (the
 connection's number) and, for the digest checks, "verified"; the line of a closed connection
@@ -111,7 +119,15 @@ DEFAULTS = {
     "drop_after_monitor": None,  # seconds after each UserInitializeResult: the connection drops
     "refuse_initialize": 0,    # this many UserInitialize requests are refused first
     "session_nonce": None,     # enciphers handed-out sessions with this nonce, not the login's
+    "echo_src": True,          # results carry the request's "src"
+    "interleave": {},          # request mt (or "*") -> events sent before its answers
+    "trail": {},               # request mt (or "*") -> events sent after its answers
 }
+
+# The messages that answer a request (and so echo its src); events do not.
+def is_result(value):
+    return isinstance(value, dict) and (str(value.get("mt", "")).endswith("Result")
+                                        or value.get("mt") in ("Authenticate", "Authorize"))
 
 
 def rc4(key, data):
@@ -174,6 +190,7 @@ class Conn:
         self.login_type = ""
         self.app_challenge = ""   # of the last "AppChallenge" on this connection
         self.user = False         # a user (or session) login succeeded here
+        self.sources = set()      # the "src" values of this connection's requests
 
 
 class Pbx:
@@ -279,6 +296,11 @@ class Pbx:
                 self.log(record)
                 if msg.get("mt") in self.cfg["silent"]:
                     continue
+                src = msg.get("src") if isinstance(msg.get("src"), str) else None
+                if src is not None and self.cfg["echo_src"]:
+                    answers = [dict(a, src=src) if is_result(a) else a for a in answers]
+                answers = self.events("interleave", msg, src) + answers \
+                    + self.events("trail", msg, src)
                 for a in answers:
                     if isinstance(a, (int, float)):
                         await asyncio.sleep(a)   # a pause between two answers
@@ -296,6 +318,23 @@ class Pbx:
             if self.peers.get(kind) is conn:
                 del self.peers[kind]
         self.log({"path": kind, "conn": conn.id, "event": "closed", "code": ws.close_code})
+
+    def events(self, kind, msg, src):
+        """The events configured to go before ("interleave") or after ("trail") the answers."""
+        table = self.cfg[kind]
+        out = []
+        for key in ("*", msg.get("mt")):
+            for event in table.get(key, []):
+                event = copy.deepcopy(event)
+                if event.get("src") == "$src":
+                    if src is None:
+                        del event["src"]
+                    else:
+                        event["src"] = src
+                if event.get("user") == "$user":
+                    event["user"] = next(reversed(self.rcc_users), 0)
+                out.append(event)
+        return out
 
     async def control(self, conn, msg):
         if msg.get("reset"):
@@ -345,6 +384,11 @@ class Pbx:
         elif "nested" in action:
             n = action["nested"]
             await ws.send("[" * n + "]" * n)
+        elif "padded" in action:
+            value = dict(action["padded"], pad="")
+            short = len(dumps(value).encode("utf-8"))
+            value["pad"] = "p" * max(0, action["size"] - short)
+            await ws.send(dumps(value))
         elif "huge" in action:
             await ws.send(dumps({"mt": "CallInfo", "x": "h" * action["huge"]}))
         elif "ring" in action:
@@ -414,6 +458,7 @@ class Pbx:
                 del self.rcc_users[msg["user"]]
             return [{"mt": "UserEndResult", "api": "RCC"}]
         if mt == "UserCall":
+            record["hw"] = self.rcc_users.get(msg.get("user"))
             number = msg.get("e164", "")
             ok = rcc and msg.get("user") in self.rcc_users and bool(number) \
                 and msg.get("cn") == number and msg.get("h323") == number
@@ -489,6 +534,14 @@ class Pbx:
                 self.violation(record, f"{mt} without {member}")
         if mt in RCC_REQUESTS and msg.get("api") != "RCC":
             self.violation(record, f"{mt} with api {msg.get('api')!r}")
+        if "src" in msg:
+            src = msg["src"]
+            if not isinstance(src, str) or not src:
+                self.violation(record, f"{mt} with src {src!r}")
+            elif src in conn.sources:
+                self.violation(record, f"{mt} with the src {src!r} of an earlier request")
+            else:
+                conn.sources.add(src)
 
     def user_login_answers(self, conn, msg, record):
         c = self.cfg

@@ -728,6 +728,30 @@ TEST_F(OrkanePlugin, MakeCallReachesThePbxWithTheCanonicalNumber)
     EXPECT_EQ(3u, PbxLines({"\"UserCall\""}).size());
 }
 
+// A real PBX sends events between a request and its result: here a CallInfo of the device
+// just monitored after each UserInitializeResult (an indication of the new subscription, with
+// its src). Every device still gets the handle the PBX gave it, and a call placed from the
+// third device rings the third device.
+TEST_F(OrkanePlugin, EveryDeviceIsMonitoredUnderItsOwnHandle)
+{
+    ASSERT_TRUE(m_control.Run(
+        L"", L"\"reset\":true,\"set\":{\"user\":\"Paul Plugin\",\"devices\":[{\"hw\":\"phone-1\"},{\"hw\":\"phone-2\"},"
+             L"{\"hw\":\"phone-3\"}],\"interleave\":{\"*\":[{\"mt\":\"UpdateOwnPresence\",\"presence\":[]}]},"
+             L"\"trail\":{\"UserInitialize\":[{\"mt\":\"CallInfo\",\"api\":\"RCC\",\"user\":\"$user\",\"src\":\"$src\","
+             L"\"call\":900,\"msg\":\"x-setup\",\"conf\":\"c-900\"}]}}"));
+    WriteSettings({{L"BaseURL", L"ws://127.0.0.1:" + Port()}, {L"User", kUser}, {L"SelectedDevice", L"phone-3"}});
+    ASSERT_TRUE(WriteCredential(kModuleId, kUser, L"Password", kPassword));
+    Load();
+    ASSERT_TRUE(WaitForMonitoring());
+    ASSERT_TRUE(WaitUntil([] { return PbxLines({"\"UserInitialize\"", "\"verified\": true"}).size() == 3; }));
+    testing_support::PumpFor(300);  // the last result on its way in
+    Route(QOR_BUSMSG_CALLACTION, Value(L"Command", L"MakeCall") + Value(L"Partner", L"+4930123456"));
+    auto calls = PbxLines({"\"UserCall\""});
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_NE(std::string::npos, calls[0].find("\"hw\": \"phone-3\"")) << calls[0];
+    EXPECT_NE(std::string::npos, calls[0].find("\"verified\": true")) << calls[0];
+}
+
 // Bad input from the PBX is logged and dropped; the plug-in goes on working, and nothing on the
 // bus carries a value that a caller name planted.
 TEST_F(OrkanePlugin, BadPbxInputIsDropped)

@@ -1,7 +1,7 @@
 orvix_add_test(orkane_vars_test
   SOURCES tests/InnovaphoneVarsTest.cpp tests/DispatcherTest.cpp tests/WebsocketUrlTest.cpp
     tests/StoredSessionTest.cpp
-  LIBS telephony_orkane_core test_host)
+  LIBS telephony_orkane_core test_host ws2_32)
 
 # The websocket tests talk to the fake PBX, which scripts/with-fake-pbx starts around them.
 add_executable(orkane_websocket_test tests/PbxWebsocketTest.cpp)
