@@ -32,6 +32,21 @@ bool WriteLoginSettings()
     return WriteCredential(L"PLUGINTELEPHONYORKANE", kUser, L"Password", kPassword) != FALSE;
 }
 
+bool WriteCardSeconds(DWORD seconds)
+{
+    if (!seconds)
+        return true;
+    HKEY key = nullptr;
+    std::wstring general = std::wstring(kSettingsKey) + L"\\PluginInfoVisette\\General";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, general.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return false;
+    std::wstring value = std::to_wstring(seconds);
+    LONG rc = RegSetValueExW(key, L"Duration", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 int FakePbxPort()
@@ -61,7 +76,8 @@ LoggedInHost::~LoggedInHost()
 
 bool LoggedInHost::Launch()
 {
-    if (!m_probe.ok() || !m_folder.HasTelephony() || !WriteLoginSettings() || !m_host.Start(m_folder.Exe()))
+    if (!m_probe.ok() || !m_folder.HasTelephony() || !WriteLoginSettings() || !WriteCardSeconds(m_cardSeconds) ||
+        !m_host.Start(m_folder.Exe()))
         return Fail("the host with both plug-ins did not start");
     m_window = WaitAnsweringWindow(m_host, kHostClass, kHostMarker, 60000);
     return m_window ? true : Fail("no host window");

@@ -23,6 +23,10 @@ public:
     LoggedInHost& operator=(const LoggedInHost&) = delete;
 
     bool noCard() const { return m_noCard; }
+    // The business card's display time in seconds (its setting "Duration"), written before
+    // the host starts; 0 leaves the card's default.
+    void SetCardSeconds(DWORD seconds) { m_cardSeconds = seconds; }
+    HWND window() const { return m_window; }
     // Starts the host and waits until the telephony plug-in is logged in (State 2 on the bus).
     bool Start(DWORD loginMilliseconds = 60000);
     // Only starts the host and waits for its window.
@@ -40,6 +44,7 @@ private:
     Program m_host;
     HWND m_window = nullptr;
     bool m_noCard = false;
+    DWORD m_cardSeconds = 0;
 };
 
 }  // namespace bench

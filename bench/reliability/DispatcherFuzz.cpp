@@ -1,7 +1,10 @@
 // The telephony plug-in's dispatcher fed mutated PBX messages in-process, with a recording
 // window as the host: no crash, no hang, and nothing on the bus that the PBX did not send.
 // A crash or a hang saves the input that caused it (UTF-16LE) and ends the run with exit
-// code 3; a forged or malformed bus message ends it with exit code 1 and saves its input too.
+// code 3; a forged or malformed bus message ends it with exit code 1 and saves its input too,
+// and so does a call left in the plug-in's call tables after its clearing or a conference
+// counted with no open call in it (the tables live on from input to input, as in use). A run
+// that its time bound stops before its count fails (exit code 1).
 //
 //   DispatcherFuzz <corpus.jsonl> <output folder> [--seed N] [--count N] [--seconds S]
 //                  [--hang-seconds S] [--huge N]
@@ -12,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <set>
 #include <string>
 
 #include "bench/reliability/BusMessageCheck.h"
@@ -122,6 +126,48 @@ std::wstring ReadSaved(const wchar_t* path)
     return text;
 }
 
+struct TableSizes {
+    size_t calls = 0, conferences = 0;
+};
+
+// A clearing ends its call in the plug-in's tables: nothing of the call may stay behind, or
+// the tables grow by a call for as long as the plug-in runs.
+std::wstring CheckClearedCall(const reliability::Expectation& e)
+{
+    if (!e.known || !e.callEvent || !e.callIdKnown || wcscmp(e.stateEvent, L"Idle") != 0)
+        return L"";
+    std::wstring id = std::to_wstring(e.callId);
+    if (g_CallList.count(e.callId))
+        return L"call " + id + L" is still in the call list after its clearing";
+    if (g_CallConference.count(e.callId))
+        return L"call " + id + L" still has its conference after its clearing";
+    return L"";
+}
+
+// What use explains: a call stays in the tables from its setup or alert until its clearing
+// (the mutated inputs open calls they never clear, so their number grows with the run), and a
+// conference keeps its leg counter only while an open call is in it. A counter of a
+// conference that no open call is in stays for as long as the plug-in runs.
+std::wstring CheckCallTables(TableSizes* largest)
+{
+    std::set<int> open;
+    std::set<std::wstring> inUse;
+    for (const auto& c : g_CallList)
+        open.insert(c.first);
+    for (const auto& c : g_CallConference) {
+        open.insert(c.first);
+        inUse.insert(c.second);
+    }
+    largest->calls = open.size() > largest->calls ? open.size() : largest->calls;
+    largest->conferences = g_ConferenceCount.size() > largest->conferences ? g_ConferenceCount.size() : largest->conferences;
+    for (const auto& c : g_ConferenceCount)
+        if (!inUse.count(c.first))
+            return L"conference '" + c.first.substr(0, 80) + L"' is counted (" + std::to_wstring(c.second) +
+                   L" legs) with no open call in it; " + std::to_wstring(g_ConferenceCount.size()) +
+                   L" conferences counted for " + std::to_wstring(open.size()) + L" open calls";
+    return L"";
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -188,6 +234,7 @@ int wmain(int argc, wchar_t** argv)
     mutator.hugeLimit = huge;
     double start = GetTickCount() / 1000.0;
     uint64_t done = 0, callEvents = 0, known = 0;
+    TableSizes largest;
     for (uint64_t i = 0; replay ? i < 1 : i < count; ++i) {
         if (!replay && i % 256 == 0 && GetTickCount() / 1000.0 - start > seconds)
             break;
@@ -211,18 +258,35 @@ int wmain(int argc, wchar_t** argv)
         known += expected.known;
         callEvents += expected.callEvent;
         ++done;
-        // The call tables are the plug-in's state, not the subject: keep them from growing.
-        if (i % 4096 == 4095) {
-            g_CallList.clear();
-            g_CallConference.clear();
-            g_ConferenceCount.clear();
+        // The call tables live on as they do in use; what is left in them must be explained.
+        wrong = CheckClearedCall(expected);
+        if (wrong.empty() && (i % 4096 == 4095 || replay))
+            wrong = CheckCallTables(&largest);
+        if (!wrong.empty()) {
+            std::wstring path = SaveInput(L"tables");
+            fwprintf(stderr, L"DispatcherFuzz: CALL TABLES at input %llu (seed %llu): %ls; input saved to %ls\n",
+                     (unsigned long long)i, (unsigned long long)g_seed, wrong.c_str(), path.c_str());
+            return 1;
         }
+    }
+    std::wstring wrong = CheckCallTables(&largest);
+    if (!wrong.empty()) {
+        fwprintf(stderr, L"DispatcherFuzz: CALL TABLES at the end (seed %llu): %ls\n", (unsigned long long)g_seed,
+                 wrong.c_str());
+        return 1;
     }
     double elapsed = GetTickCount() / 1000.0 - start;
     wprintf(L"DispatcherFuzz: seed %llu: %llu inputs in %.1f s (%llu valid JSON, %llu call events): no crash, no "
-            L"hang, no forged value\n",
+            L"hang, no forged value; call tables at most %llu calls, %llu conferences\n",
             (unsigned long long)g_seed, (unsigned long long)done, elapsed, (unsigned long long)known,
-            (unsigned long long)callEvents);
+            (unsigned long long)callEvents, (unsigned long long)largest.calls,
+            (unsigned long long)largest.conferences);
     g_hWndParent = nullptr;
+    // A run its time bound cut short has not shown what it was asked to.
+    if (!replay && done < count) {
+        fwprintf(stderr, L"DispatcherFuzz: FAILED: the time bound (%.0f s) stopped the run after %llu of %llu inputs\n",
+                 seconds, (unsigned long long)done, (unsigned long long)count);
+        return 1;
+    }
     return 0;
 }

@@ -250,5 +250,11 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"HostAttack: the host did not end cleanly\n");
         return 1;
     }
+    // Fewer actions than asked for have not shown what the run was asked to.
+    if (done < count) {
+        fwprintf(stderr, L"HostAttack: FAILED: the time bound stopped the run after %llu of %llu actions\n",
+                 (unsigned long long)done, (unsigned long long)count);
+        return 1;
+    }
     return 0;
 }

@@ -52,6 +52,17 @@ void OnCallInfo(const CJsonParserBase& message)
         memmove(number, number + 1, wcslen(number) * sizeof(wchar_t));
 
     if (!wcscmp(msg, L"x-setup") || !wcscmp(msg, L"r-setup")) {
+        // An alerted leg put into another conference leaves the old one: kept there, it would
+        // keep that conference's last leg from ending the call, and its counter for good.
+        auto earlier = g_CallConference.find(call);
+        auto leg = g_CallList.find(call);
+        if (earlier != g_CallConference.end() && earlier->second != conf && leg != g_CallList.end() &&
+            leg->second.m_bCounted) {
+            auto counter = g_ConferenceCount.find(earlier->second);
+            if (counter != g_ConferenceCount.end() && --counter->second <= 0)
+                g_ConferenceCount.erase(counter);
+            leg->second.m_bCounted = 0;
+        }
         g_CallConference[call] = conf;
         return;
     }

@@ -1,6 +1,8 @@
 // The dispatcher's handling of single PBX messages, without a socket.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
@@ -95,9 +97,17 @@ TEST(Dispatcher, ConferenceLegsGiveOneRecordEach)
     g_hWndParent = nullptr;
 }
 
-// Forked legs of one conference: a leg that is cleared without ever alerting must neither end
-// the call while another leg rings nor drive the conference counter below zero.
-TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
+struct CallStep {
+    int call;
+    const wchar_t* msg;
+    const wchar_t* conf;
+    const wchar_t* record;  // the call record's Event, or null for none
+};
+
+// Feeds the steps to the dispatcher with empty call tables; each step's record (or none) must
+// come, and once every call is cleared nothing of them may be kept (the tables would
+// otherwise grow for as long as the plug-in runs).
+void RunCallSteps(const std::vector<CallStep>& steps)
 {
     g_CallList.clear();
     g_CallConference.clear();
@@ -105,44 +115,60 @@ TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
     testing_support::RecordingWindow host;
     g_hWndParent = host.hwnd();
     CInnovaphoneVars conn(L"App");
-    const struct {
-        int call;
-        const wchar_t* msg;
-        const wchar_t* record;  // the call record's Event, or null for none
-    } steps[] = {
-        {20, L"x-setup", nullptr},   {21, L"x-setup", nullptr}, {22, L"x-setup", nullptr},
-        {20, L"x-alert", L"OnReceived"}, {21, L"x-alert", nullptr},
-        {21, L"x-alert", nullptr},  // alerting again counts once
-        {22, L"del", nullptr},      // never alerted: the call goes on
-        {20, L"x-conn", L"OnEstablished"},
-        {21, L"del", nullptr},
-        {20, L"del", L"OnConnectionCleared"},
-        // A lone call of its own conference that is cleared without alerting still ends.
-        {30, L"x-setup", nullptr},  {30, L"x-conn", L"OnEstablished"}, {30, L"del", L"OnConnectionCleared"},
-    };
     for (const auto& s : steps) {
         host.Clear();
         wchar_t text[256];
         FormatW(text, _countof(text),
                 L"{\"mt\":\"CallInfo\",\"call\":%d,\"msg\":\"%s\",\"conf\":\"%s\",\"peer\":{\"e164\":\"4930\"}}",
-                s.call, s.msg, s.call == 30 ? L"c3" : L"c2");
+                s.call, s.msg, s.conf);
         DispatchMessages(&conn, text);
         testing_support::PumpFor(20);
         auto records = host.OfType(QOR_BUSMSG_CALLEVENT);
         if (!s.record) {
             EXPECT_EQ(0u, records.size()) << s.call << " " << testing::PrintToString(std::wstring(s.msg));
         } else {
-            ASSERT_EQ(1u, records.size()) << s.call;
+            ASSERT_EQ(1u, records.size()) << s.call << " " << testing::PrintToString(std::wstring(s.msg));
             EXPECT_NE(std::wstring::npos, records[0].text.find(s.record)) << s.call;
         }
     }
-    // Every call was cleared: nothing of them is kept (the tables would otherwise grow by a
-    // call and a conference per call for as long as the plug-in runs).
     EXPECT_TRUE(g_CallList.empty());
     EXPECT_TRUE(g_CallConference.empty()) << g_CallConference.size();
     EXPECT_TRUE(g_ConferenceCount.empty()) << g_ConferenceCount.size();
     g_CallList.clear();
+    g_CallConference.clear();
+    g_ConferenceCount.clear();
     g_hWndParent = nullptr;
+}
+
+// Forked legs of one conference: a leg that is cleared without ever alerting must neither end
+// the call while another leg rings nor drive the conference counter below zero.
+TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
+{
+    RunCallSteps({
+        {20, L"x-setup", L"c2", nullptr},   {21, L"x-setup", L"c2", nullptr}, {22, L"x-setup", L"c2", nullptr},
+        {20, L"x-alert", L"c2", L"OnReceived"}, {21, L"x-alert", L"c2", nullptr},
+        {21, L"x-alert", L"c2", nullptr},  // alerting again counts once
+        {22, L"del", L"c2", nullptr},      // never alerted: the call goes on
+        {20, L"x-conn", L"c2", L"OnEstablished"},
+        {21, L"del", L"c2", nullptr},
+        {20, L"del", L"c2", L"OnConnectionCleared"},
+        // A lone call of its own conference that is cleared without alerting still ends.
+        {30, L"x-setup", L"c3", nullptr},  {30, L"x-conn", L"c3", L"OnEstablished"}, {30, L"del", L"c3", L"OnConnectionCleared"},
+    });
+}
+
+// A setup that puts an alerted leg into another conference takes the leg out of the old one:
+// the old conference's last leg then ends its call, and its counter does not outlive it.
+TEST(Dispatcher, LegMovedToAnotherConferenceLeavesTheOldOne)
+{
+    RunCallSteps({
+        {40, L"x-setup", L"c4", nullptr},  {41, L"x-setup", L"c4", nullptr},
+        {40, L"x-alert", L"c4", L"OnReceived"}, {41, L"x-alert", L"c4", nullptr},
+        {41, L"x-setup", L"c5", nullptr},  // leg 41 leaves c4
+        {40, L"del", L"c4", L"OnConnectionCleared"},
+        {41, L"x-alert", L"c5", L"OnReceived"},  // the first alert of c5
+        {41, L"del", L"c5", L"OnConnectionCleared"},
+    });
 }
 
 TEST(Dispatcher, DevicesAndAnswersWithoutPendingRequest)
