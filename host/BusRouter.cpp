@@ -9,7 +9,6 @@
 #include "foundation/TextUtils.h"
 #include "host/QorConfig.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 
@@ -55,11 +54,7 @@ DWORD CBusRouter::DeliverSlot(CPluginBase& category, int slot, UINT type, wchar_
 
 bool CBusRouter::TakeForeign(HGLOBAL block)
 {
-    auto foreign = std::find(m_foreign.begin(), m_foreign.end(), block);
-    if (foreign == m_foreign.end())
-        return false;
-    m_foreign.erase(foreign);
-    return true;
+    return m_foreign.erase(block) != 0;
 }
 
 void CBusRouter::ReleaseBlock(HGLOBAL block)
@@ -145,7 +140,7 @@ HGLOBAL CBusRouter::MakeForeignBlock(const wchar_t* text)
     HGLOBAL block = AllocBusBlock(text, kBusValueMax + 1);
     if (!block)
         return nullptr;
-    m_foreign.push_back(block);
+    m_foreign.insert(block);
     return block;
 }
 
