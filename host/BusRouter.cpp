@@ -7,6 +7,7 @@
 #include "foundation/Format.h"
 #include "foundation/MessagePump.h"
 #include "foundation/TextUtils.h"
+#include "host/HostSeams.h"
 #include "host/QorConfig.h"
 
 #include <cstdlib>
@@ -142,6 +143,20 @@ HGLOBAL CBusRouter::MakeForeignBlock(const wchar_t* text)
         return nullptr;
     m_foreign.insert(block);
     return block;
+}
+
+bool CBusRouter::PassForeignText(HWND window, bool send, UINT type, const wchar_t* text)
+{
+    HGLOBAL block = MakeForeignBlock(text);
+    if (!block)
+        return false;
+    if (send)
+        SendMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
+    else if (!g_pfnPostMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block)))
+        // Out of the list of foreign blocks too: a block of our own at that address later
+        // would be taken for foreign, and the block its MemBlock names would never be freed.
+        ReleaseBlock(block);
+    return true;
 }
 
 void CBusRouter::ExecuteBusCommand(const wchar_t* command, const wchar_t* argument)

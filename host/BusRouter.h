@@ -40,6 +40,11 @@ public:
     // MemBlock value cannot name a block of that program and is never honoured.
     HGLOBAL MakeForeignBlock(const wchar_t* text);
 
+    // Puts another program's text on the bus in a block of MakeForeignBlock: sent to the
+    // window and handled before the return when send is set, else posted; a block that the
+    // post could not queue is released at once. False when no block could be made.
+    bool PassForeignText(HWND window, bool send, UINT type, const wchar_t* text);
+
     // The block was made by MakeForeignBlock and is not yet released.
     bool IsForeign(HGLOBAL block) const { return m_foreign.count(block) != 0; }
 

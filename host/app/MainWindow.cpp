@@ -198,21 +198,14 @@ LRESULT OnSetText(WPARAM wParam, const wchar_t* text)
         return 0;
     UINT type = static_cast<UINT>(ReadNumber(text, L"Type"));
     // The router never honours a MemBlock value of such a text.
-    HGLOBAL block = g_BusRouter.MakeForeignBlock(text);
     if (type == QOR_BUSMSG_PROGRAMEND) {
         // Handled now even when posting was asked for: queued, the end would wait behind
         // everything other programs have put on the host before it. The process ends in it.
         WritePrgMsg(text);
-        if (block)
-            SendMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
+        g_BusRouter.PassForeignText(g_hWndParent, true, type, text);
         return 0;
     }
-    if (block) {
-        if (wParam)
-            SendMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
-        else if (!PostMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block)))
-            GlobalFree(block);
-    }
+    g_BusRouter.PassForeignText(g_hWndParent, wParam != 0, type, text);
     WritePrgMsg(text);
     return 0;
 }
