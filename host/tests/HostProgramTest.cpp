@@ -500,6 +500,40 @@ TEST(HostProgram, SettingsEntryOpensTheDialog)
     EXPECT_EQ(0u, host.WaitExit(first));
 }
 
+// A message of the host's own process names a second block in MemBlock: the host frees it
+// with the message, both for the types it keeps for itself and for those the router hands
+// round. A plug-in sends each and looks at its block when the host has handled it.
+TEST(HostProgram, MemBlockOfAnOwnMessageIsFreedWhateverHandlesIt)
+{
+    PluginCallLog log(L"hostmemblock");
+    HostProgram host(L"main");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    const struct {
+        int type;
+        const char* handledBy;
+    } cases[] = {
+        {7, "host"}, {8, "host"}, {19, "host"}, {36, "host"}, {61, "host"},
+        {66, "host"}, {78, "host"}, {79, "host"}, {80, "router"}, {17, "router"},
+    };
+    for (const auto& c : cases) {
+        log.Clear();
+        SetText(window, BusText(17, {{L"TestAction", L"S0:memblock:" + std::to_wstring(c.type)}}), 1);
+        int seen = 0;
+        DWORD freed = 0;
+        for (const TestPluginCall& call : log.Calls()) {
+            if (wcscmp(call.function, L"MemBlockFreed") == 0) {
+                ++seen;
+                freed = call.type;
+            }
+        }
+        ASSERT_EQ(1, seen) << "type " << c.type;
+        EXPECT_EQ(1u, freed) << "type " << c.type << " (handled by the " << c.handledBy << ")";
+    }
+    EndHost(host, window, first);
+}
+
 TEST(HostProgram, CrashingPluginWritesDump)
 {
     PluginCallLog log(L"hostcrash");
