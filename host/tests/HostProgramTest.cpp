@@ -4,6 +4,7 @@
 // recordings and the status report.
 #include "foundation/RegTool.h"
 #include "host/SharedMemName.h"
+#include "tests/hosts/HostileFlood.h"
 #include "tests/plugins/TestPluginRecord.h"
 #include "tests/support/TestSupport.h"
 
@@ -608,47 +609,6 @@ void Flood(HWND window, int count)
     }
 }
 
-// A hostile flood as another program can throw it: bus texts that the host keeps for itself
-// (the last error, the program status, a debug level that switches every log line on), texts
-// the router hands round (log lines, call events that pump between the Search plug-ins) and
-// posts of the host's own window messages with blocks that are no blocks of the host. The
-// host keeps answering throughout (a sent message is checked every 64 actions); the queue
-// behind it fills.
-void HostileFlood(HWND window, int count)
-{
-    const std::vector<std::wstring> texts = {
-        BusText(66, {{L"LastErr", L"flood %s"}}),
-        BusText(4, {{L"Level", L"0"}, {L"Text", L"a foreign line"}}),
-        BusText(11, {{L"State", L"3"}}),
-        BusText(26, {{L"Level", L"4294967295"}}),
-        BusText(44, {{L"Event", L"OnReceived"}, {L"PartnerNumber", L"+4930123456"}, {L"MemBlock", L"4096"}}),
-        BusText(17, {{L"Event", L"Offering"}, {L"CallerID", L"<&>"}}),
-        BusText(81, {{L"Text", std::wstring(4000, L'A')}}),
-        L"<no bus text",
-    };
-    const LPARAM blocks[] = {0, 0x12345678, 0x7FFE0000, -1, 0x10000};
-    const UINT messages[] = {0x47F, 0x479, 0x485};
-    const WPARAM types[] = {4, 66, 17, 44, 81};
-    for (int i = 0; i < count; ++i) {
-        if (i % 5 == 0) {
-            const std::wstring& text = texts[(i / 5) % texts.size()];
-            DWORD_PTR result = 0;
-            ASSERT_NE(0, SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK,
-                                             10000, &result))
-                << "the host took no text after " << i;
-        } else {
-            // Every message, type and block together within 75 posts.
-            int k = (i / 5) * 4 + i % 5 - 1;
-            PostMessageW(window, messages[k % 3], types[(k / 3) % 5], blocks[(k / 15) % 5]);
-        }
-        if (i % 64 == 63) {
-            DWORD_PTR result = 0;
-            ASSERT_NE(0, SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result))
-                << "the host stopped answering after " << i;
-        }
-    }
-}
-
 }  // namespace
 
 // The program-end message (Type 10 by WM_SETTEXT) ends the host from every state, and soon:
@@ -681,8 +641,8 @@ TEST(HostProgram, ProgramEndEndsTheHostFromEveryState)
          [](HWND w) { SetText(w, BusText(17, {{L"TestAction", L"S0:msgbox:Plug-in question"}}), 0); },
          L"Plug-in question"},
         {"after a flood of other programs' messages", L"config", [](HWND w) { Flood(w, 1000); }, nullptr},
-        {"after a hostile flood of 20,000 texts and posts", L"main", [](HWND w) { HostileFlood(w, 20000); },
-         nullptr},
+        {"after a hostile flood of 20,000 texts and posts", L"main",
+         [](HWND w) { EXPECT_EQ("", testing_support::HostileFlood(w, 20000)); }, nullptr},
     };
     for (const Case& c : cases) {
         PluginCallLog log(L"hostend");

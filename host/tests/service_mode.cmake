@@ -13,7 +13,7 @@ orvix_version_resource(ServiceLauncher
   ORIGINAL_FILENAME "OrvixTelvane.exe"
   VERSION 1.0.0.0)
 
-orvix_add_test(service_mode_test SOURCES tests/ServiceModeTest.cpp LIBS host foundation)
+orvix_add_test(service_mode_test SOURCES tests/ServiceModeTest.cpp LIBS host foundation test_host)
 add_dependencies(service_mode_test OrvixTelvane ServiceLauncher test_plugins)
 # One host service at a time; the host also writes the machine's running-state value.
 # Wine's service manager misses its start deadline when the machine is busy: alone, it keeps it.
