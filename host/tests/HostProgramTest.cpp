@@ -535,6 +535,21 @@ TEST(HostProgram, MemBlockOfAnOwnMessageIsFreedWhateverHandlesIt)
     EndHost(host, window, first);
 }
 
+// Once the end has begun the host takes no more work, but the last error that a plug-in
+// reports while it is closed still reaches the status report.
+TEST(HostProgram, LastErrorOfAPluginsClosingReachesTheReport)
+{
+    PluginCallLog log(L"hostcloseerror");
+    HostProgram host(L"main");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    SetText(window, BusText(17, {{L"TestAction", L"S0:closeerror:S0 could not close"}}), 1);
+    EndHost(host, window, first);
+    EXPECT_EQ(L"S0 could not close", ReportValue(L"LastError", L"Error"));
+    EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
+}
+
 TEST(HostProgram, CrashingPluginWritesDump)
 {
     PluginCallLog log(L"hostcrash");

@@ -10,6 +10,7 @@
 //   msgbox:<caption>        shows a message box with that caption and waits for its answer
 //   memblock:<type>         sends a message of that type naming a second block of its own, and
 //                           records "MemBlockFreed" with type 1 when the host freed that block
+//   closeerror:<text>       posts that text as the last error when the plug-in is closed
 // Built with TEST_PLUGIN_DIRECTORY it is also a contact search: a call event of the caller in
 // its directory entry gets that contact as a result record (DirectoryLookup.h).
 #include "bus/BusBlockNumber.h"
@@ -64,6 +65,7 @@ TestPluginRecord* g_record = nullptr;
 HANDLE g_recordMap = nullptr;
 
 HANDLE g_thread = nullptr;
+wchar_t g_closeError[256] = L"";
 HANDLE g_stop = nullptr;
 LONG g_threadLines = 0;
 
@@ -222,6 +224,9 @@ void Act(const wchar_t* text)
         // Sent: the host has handled the message when the call returns.
         SendBusMessage(HostWindow(), TRUE, type, message);
         Record(L"MemBlockFreed", GlobalSize(second) == 0 ? 1 : 0, arg);
+    } else if (wcscmp(verb, L"closeerror") == 0) {
+        HostWindow();
+        CopyText(g_closeError, _countof(g_closeError), arg);
     } else if (wcscmp(verb, L"crash") == 0) {
         Record(L"Crash", 0, arg);
         *static_cast<volatile int*>(nullptr) = 1;
@@ -322,6 +327,8 @@ void DLL_PluginBeforeClose()
 {
     Record(L"BeforeClose", 0);
     StopThread();
+    if (g_closeError[0])
+        SendBusLastError(HostWindow(), g_closeError);
 }
 
 const wchar_t* DLL_GetPluginName()
