@@ -7,9 +7,9 @@
 #include "foundation/Format.h"
 #include "foundation/MessagePump.h"
 #include "foundation/TextUtils.h"
+#include "host/HostSeams.h"
 #include "host/QorConfig.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 
@@ -55,11 +55,7 @@ DWORD CBusRouter::DeliverSlot(CPluginBase& category, int slot, UINT type, wchar_
 
 bool CBusRouter::TakeForeign(HGLOBAL block)
 {
-    auto foreign = std::find(m_foreign.begin(), m_foreign.end(), block);
-    if (foreign == m_foreign.end())
-        return false;
-    m_foreign.erase(foreign);
-    return true;
+    return m_foreign.erase(block) != 0;
 }
 
 void CBusRouter::ReleaseBlock(HGLOBAL block)
@@ -145,8 +141,22 @@ HGLOBAL CBusRouter::MakeForeignBlock(const wchar_t* text)
     HGLOBAL block = AllocBusBlock(text, kBusValueMax + 1);
     if (!block)
         return nullptr;
-    m_foreign.push_back(block);
+    m_foreign.insert(block);
     return block;
+}
+
+bool CBusRouter::PassForeignText(HWND window, bool send, UINT type, const wchar_t* text)
+{
+    HGLOBAL block = MakeForeignBlock(text);
+    if (!block)
+        return false;
+    if (send)
+        SendMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
+    else if (!g_pfnPostMessageW(window, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block)))
+        // Out of the list of foreign blocks too: a block of our own at that address later
+        // would be taken for foreign, and the block its MemBlock names would never be freed.
+        ReleaseBlock(block);
+    return true;
 }
 
 void CBusRouter::ExecuteBusCommand(const wchar_t* command, const wchar_t* argument)

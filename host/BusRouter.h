@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <unordered_set>
 #include <vector>
 
 class CBusRouter {
@@ -39,6 +40,14 @@ public:
     // MemBlock value cannot name a block of that program and is never honoured.
     HGLOBAL MakeForeignBlock(const wchar_t* text);
 
+    // Puts another program's text on the bus in a block of MakeForeignBlock: sent to the
+    // window and handled before the return when send is set, else posted; a block that the
+    // post could not queue is released at once. False when no block could be made.
+    bool PassForeignText(HWND window, bool send, UINT type, const wchar_t* text);
+
+    // The block was made by MakeForeignBlock and is not yet released.
+    bool IsForeign(HGLOBAL block) const { return m_foreign.count(block) != 0; }
+
     // Plug-in code is on the stack (commands now are deferred).
     bool InPluginCall() const { return m_depth > 0; }
 
@@ -65,7 +74,8 @@ private:
     int m_depth = 0;
     int m_callEventDepth = 0;
     std::vector<Command> m_deferred;
-    std::vector<HGLOBAL> m_foreign;
+    // A flood from other programs can keep thousands of them queued.
+    std::unordered_set<HGLOBAL> m_foreign;
 };
 
 // The host's router over g_PluginDebug … g_PluginTelephony.

@@ -15,3 +15,4 @@ HRESULT WINAPI NotifyIconGetRectAtRunTime(const NOTIFYICONIDENTIFIER* id, RECT* 
 
 BOOL (WINAPI* g_pfnShell_NotifyIconW)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
 HRESULT (WINAPI* g_pfnShell_NotifyIconGetRect)(const NOTIFYICONIDENTIFIER*, RECT*) = NotifyIconGetRectAtRunTime;
+BOOL (WINAPI* g_pfnPostMessageW)(HWND, UINT, WPARAM, LPARAM) = PostMessageW;

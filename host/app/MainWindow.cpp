@@ -8,7 +8,6 @@
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
 #include "foundation/Format.h"
-#include "foundation/MessagePump.h"
 #include "foundation/ResourceAccess.h"
 #include "foundation/SharedMem.h"
 #include "foundation/StatusLog.h"
@@ -33,9 +32,15 @@ std::vector<HostMainThreadFunc> g_mainThreadFuncs;
 bool g_bPluginsClosed = false;
 // Set once the end has begun: from then on the host takes no more work.
 bool g_bEnding = false;
+// A last error that came while the host ended: written once, after the end's pumps.
+bool g_bLastErrorPending = false;
 // How long the end waits for the shell's removal of the tray icon once the plug-ins are
 // closed (which takes half a second already); a healthy shell is done long before.
 constexpr DWORD kTrayRemovalWait = 100;
+// The plug-ins' closing pumps the thread's messages for their last log lines. Behind them
+// may wait any number of messages that other programs queued, and each one costs its turn
+// through the queue even when it is dropped unread: past this the rest go with the process.
+constexpr DWORD kClosingPumpBudget = 25;
 
 // The value of keyword, cut to at most maxChars characters.
 void ReadValue(wchar_t* dst, size_t maxChars, const wchar_t* text, const wchar_t* keyword)
@@ -193,21 +198,14 @@ LRESULT OnSetText(WPARAM wParam, const wchar_t* text)
         return 0;
     UINT type = static_cast<UINT>(ReadNumber(text, L"Type"));
     // The router never honours a MemBlock value of such a text.
-    HGLOBAL block = g_BusRouter.MakeForeignBlock(text);
     if (type == QOR_BUSMSG_PROGRAMEND) {
         // Handled now even when posting was asked for: queued, the end would wait behind
         // everything other programs have put on the host before it. The process ends in it.
         WritePrgMsg(text);
-        if (block)
-            SendMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
+        g_BusRouter.PassForeignText(g_hWndParent, true, type, text);
         return 0;
     }
-    if (block) {
-        if (wParam)
-            SendMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block));
-        else if (!PostMessageW(g_hWndParent, WM_QOR_BUSMESSAGE, type, reinterpret_cast<LPARAM>(block)))
-            GlobalFree(block);
-    }
+    g_BusRouter.PassForeignText(g_hWndParent, wParam != 0, type, text);
     WritePrgMsg(text);
     return 0;
 }
@@ -254,17 +252,26 @@ void OnTimer(WPARAM id)
 }
 
 // The plug-ins' closing pumps the thread's messages, and what waits in the queue may be
-// anything other programs put there. While the host ends it takes no more work: no dialog,
-// no menu, no command, no plug-in load. Log lines still reach the trace plug-ins, and the
-// last error still goes to the status report; every other bus block is freed unread.
+// anything other programs put there, thousands of messages deep. While the host ends it takes
+// no more work: no dialog, no menu, no command, no plug-in load. The host's own log lines
+// still reach the trace plug-ins, and its own last error is kept for the status report (one
+// write when the pumps are done, not one per message); everything other programs queued,
+// and every post whose block is no block of ours, is dropped unread and without a log line
+// (a line would be one more message in the queue the end is working through).
 LRESULT WhileEnding(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_QOR_BUSMESSAGE: {
         auto block = reinterpret_cast<HGLOBAL>(lParam);
-        if (g_pServiceWindow && (wParam == QOR_BUSMSG_LOG || wParam == QOR_BUSMSG_LASTERROR))
-            return OnBusMessage(static_cast<UINT>(wParam), block);
-        g_BusRouter.ReleaseBlock(block);
+        const wchar_t* text = g_BusRouter.IsForeign(block) ? nullptr : GetBusBlockText(block);
+        if (text && g_pServiceWindow && wParam == QOR_BUSMSG_LOG)
+            return OnBusMessage(QOR_BUSMSG_LOG, block);
+        if (text && wParam == QOR_BUSMSG_LASTERROR) {
+            ReadValue(g_szLastError, 254, text, L"LastErr");
+            g_bLastErrorPending = true;
+        }
+        if (text || g_BusRouter.IsForeign(block))
+            g_BusRouter.ReleaseBlock(block);
         return 0;
     }
     case WM_DESTROY:
@@ -300,6 +307,39 @@ LPARAM RegisterMainThreadFunc(HostMainThreadFunc func)
     return reinterpret_cast<LPARAM>(func);
 }
 
+namespace {
+
+// Handles the waiting messages until none is left or the budget is spent.
+void PumpWithin(DWORD budget)
+{
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < budget && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// The closing's half-second pause. The messages that come meanwhile are handled in it rather
+// than after it: a long queue then drains in time the end spends anyway.
+void PumpingPause(DWORD duration)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (GetTickCount() - start < duration && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        DWORD spent = GetTickCount() - start;
+        if (spent >= duration)
+            return;
+        MsgWaitForMultipleObjectsEx(0, nullptr, duration - spent, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+}  // namespace
+
 void UnloadAllPlugins()
 {
     // Once only: the plug-ins' closing must not run twice (an ended session, then WM_DESTROY).
@@ -311,10 +351,10 @@ void UnloadAllPlugins()
     g_PluginInfo.BeforeClose();
     g_PluginExtra.BeforeClose();
     g_PluginTelephony.BeforeClose();
-    PumpMessages();
+    PumpWithin(kClosingPumpBudget);
     g_PluginDebug.BeforeClose();
-    Sleep(500);
-    PumpMessages();
+    PumpingPause(500);
+    PumpWithin(kClosingPumpBudget);
 }
 
 void CreateMainWindow()
@@ -363,6 +403,8 @@ void EndHostProcess()
     SaveMainConfig();
     UnloadAllPlugins();
     FinishTrayIconRemoval(iconRemoval, kTrayRemovalWait);
+    if (g_bLastErrorPending)
+        CServiceWindow::WriteLastError(g_szLastError);
     // The process ends here, so the tail of the entry never runs: the end state goes out now.
     CServiceWindow::WriteProgramStatus(L"ENDED");
     g_pSharedMemView[2] = 0;

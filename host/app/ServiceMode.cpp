@@ -21,6 +21,9 @@ HANDLE g_hServiceStopEvent = nullptr;
 // How long the service control manager is told to wait for the next report while the host
 // closes its plug-ins.
 constexpr DWORD kStopWaitHint = 10000;
+// A stop control waits this long for the GUI thread to take the stop (it answers as soon as
+// its end begins); past it the stop is posted instead.
+constexpr UINT kStopHandOverWait = 5000;
 // A shutdown control waits this long for the GUI thread to end the host.
 constexpr UINT kShutdownWait = 15000;
 // Service-specific exit code when the control handler cannot be registered.
@@ -49,7 +52,13 @@ void OnStop()
     g_ServiceStatus.dwWaitHint = kStopWaitHint;
     ++g_ServiceStatus.dwCheckPoint;
     SetEvent(g_hServiceStopEvent);
-    PostMessageW(g_hWndParent, WM_QOR_SERVICECONTROL, SERVICE_STOPPED, 0);
+    // Sent, not posted: a post would wait behind everything other programs have queued on the
+    // host before it (a flood of them takes as long as it takes). The GUI thread answers as
+    // soon as its end has begun, so the handler reports the pending stop right after.
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(g_hWndParent, WM_QOR_SERVICECONTROL, SERVICE_STOPPED, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+                             kStopHandOverWait, &ignored))
+        PostMessageW(g_hWndParent, WM_QOR_SERVICECONTROL, SERVICE_STOPPED, 0);
     LogLine(3, L"Func.OnStop.End");
 }
 

@@ -4,6 +4,7 @@
 // recordings and the status report.
 #include "foundation/RegTool.h"
 #include "host/SharedMemName.h"
+#include "tests/hosts/HostileFlood.h"
 #include "tests/plugins/TestPluginRecord.h"
 #include "tests/support/TestSupport.h"
 
@@ -509,6 +510,55 @@ TEST(HostProgram, SettingsEntryOpensTheDialog)
     EXPECT_EQ(0u, host.WaitExit(first));
 }
 
+// A message of the host's own process names a second block in MemBlock: the host frees it
+// with the message, both for the types it keeps for itself and for those the router hands
+// round. A plug-in sends each and looks at its block when the host has handled it.
+TEST(HostProgram, MemBlockOfAnOwnMessageIsFreedWhateverHandlesIt)
+{
+    PluginCallLog log(L"hostmemblock");
+    HostProgram host(L"main");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    const struct {
+        int type;
+        const char* handledBy;
+    } cases[] = {
+        {7, "host"}, {8, "host"}, {19, "host"}, {36, "host"}, {61, "host"},
+        {66, "host"}, {78, "host"}, {79, "host"}, {80, "router"}, {17, "router"},
+    };
+    for (const auto& c : cases) {
+        log.Clear();
+        SetText(window, BusText(17, {{L"TestAction", L"S0:memblock:" + std::to_wstring(c.type)}}), 1);
+        int seen = 0;
+        DWORD freed = 0;
+        for (const TestPluginCall& call : log.Calls()) {
+            if (wcscmp(call.function, L"MemBlockFreed") == 0) {
+                ++seen;
+                freed = call.type;
+            }
+        }
+        ASSERT_EQ(1, seen) << "type " << c.type;
+        EXPECT_EQ(1u, freed) << "type " << c.type << " (handled by the " << c.handledBy << ")";
+    }
+    EndHost(host, window, first);
+}
+
+// Once the end has begun the host takes no more work, but the last error that a plug-in
+// reports while it is closed still reaches the status report.
+TEST(HostProgram, LastErrorOfAPluginsClosingReachesTheReport)
+{
+    PluginCallLog log(L"hostcloseerror");
+    HostProgram host(L"main");
+    size_t first = host.Start();
+    HWND window = host.WaitWindow(first);
+    ASSERT_NE(nullptr, window);
+    SetText(window, BusText(17, {{L"TestAction", L"S0:closeerror:S0 could not close"}}), 1);
+    EndHost(host, window, first);
+    EXPECT_EQ(L"S0 could not close", ReportValue(L"LastError", L"Error"));
+    EXPECT_EQ(L"ENDED", ReportValue(L"ProgramStatus", L"Status"));
+}
+
 TEST(HostProgram, CrashingPluginWritesDump)
 {
     PluginCallLog log(L"hostcrash");
@@ -539,7 +589,7 @@ constexpr DWORD kEndBound = 3000;
 
 // Sends the program-end message as another program does (posting asked for) and tells
 // whether the host process was gone within the bound, counted from the send.
-bool EndsWithinBound(HostProgram& host, HWND window, size_t index)
+::testing::AssertionResult EndsWithinBound(HostProgram& host, HWND window, size_t index)
 {
     DWORD start = GetTickCount();
     DWORD_PTR result = 0;
@@ -547,7 +597,12 @@ bool EndsWithinBound(HostProgram& host, HWND window, size_t index)
     SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(end.c_str()), SMTO_BLOCK, kEndBound, &result);
     DWORD spent = GetTickCount() - start;
     DWORD code = host.WaitExit(index, spent < kEndBound ? kEndBound - spent : 0);
-    return code == 0;
+    if (code == 0)
+        return ::testing::AssertionSuccess();
+    // How long it took in the end, for the report.
+    code = host.WaitExit(index, 60000);
+    return ::testing::AssertionFailure() << "ended with code " << code << " after " << GetTickCount() - start
+                                         << " ms (bound " << kEndBound << " ms)";
 }
 
 // Another program's flood: bus texts of many kinds (among them the settings dialog, its
@@ -610,6 +665,8 @@ TEST(HostProgram, ProgramEndEndsTheHostFromEveryState)
          [](HWND w) { SetText(w, BusText(17, {{L"TestAction", L"S0:msgbox:Plug-in question"}}), 0); },
          L"Plug-in question"},
         {"after a flood of other programs' messages", L"config", [](HWND w) { Flood(w, 1000); }, nullptr},
+        {"after a hostile flood of 20,000 texts and posts", L"main",
+         [](HWND w) { EXPECT_EQ("", testing_support::HostileFlood(w, 20000)); }, nullptr},
     };
     for (const Case& c : cases) {
         PluginCallLog log(L"hostend");

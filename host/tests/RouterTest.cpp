@@ -4,6 +4,8 @@
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
 #include "bus/LogLine.h"
+#include "foundation/TextUtils.h"
+#include "host/HostSeams.h"
 #include "tests/hosts/TestHost.h"
 #include "tests/plugins/TestPluginRecord.h"
 #include "tests/support/TestSupport.h"
@@ -161,6 +163,42 @@ TEST_F(Router, MemBlockFreesTheSecondBlockOnlyWhenItIsOurs)
         if (!c.freed)
             GlobalFree(second);
     }
+}
+
+namespace {
+
+HGLOBAL g_refusedBlock = nullptr;
+
+// A full queue: the post is refused.
+BOOL WINAPI RefusePost(HWND, UINT, WPARAM, LPARAM lParam)
+{
+    g_refusedBlock = reinterpret_cast<HGLOBAL>(lParam);
+    return FALSE;
+}
+
+}  // namespace
+
+// Another program's text whose post the queue refused: its block is freed and forgotten as a
+// foreign block, so that a block of our own that later gets the same address is ours again.
+TEST_F(Router, ForeignTextWhosePostFailsLeavesNoForeignBlockBehind)
+{
+    TestHost host(L"empty");
+    const std::wstring text = Message(17);
+    auto saved = g_pfnPostMessageW;
+    g_pfnPostMessageW = RefusePost;
+    g_refusedBlock = nullptr;
+    EXPECT_TRUE(host.router.PassForeignText(host.window.hwnd(), false, 17, text.c_str()));
+    g_pfnPostMessageW = saved;
+    ASSERT_NE(nullptr, g_refusedBlock);
+    EXPECT_FALSE(host.router.IsForeign(g_refusedBlock));
+    EXPECT_EQ(0u, GlobalSize(g_refusedBlock));
+    // A message of our own in a block of the same size (the heap tends to give the freed
+    // address again), naming a second block.
+    HGLOBAL second = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 100);
+    std::wstring own = Message(17, nullptr, std::to_wstring(reinterpret_cast<INT_PTR>(second)).c_str());
+    HGLOBAL block = AllocBusBlock(own.c_str(), kBusValueMax + 1);
+    EXPECT_EQ(1u, host.router.DistributeBusMessage(17, block));
+    EXPECT_EQ(0u, GlobalSize(second)) << "the block its MemBlock names is freed";
 }
 
 TEST_F(Router, BadBlocksAreDroppedWithoutCallingAnyPlugin)

@@ -5,6 +5,7 @@
 // every case removes the service at its end, whatever happened.
 #include "bus/BusTypes.h"
 #include "foundation/ServiceTools.h"
+#include "tests/hosts/HostileFlood.h"
 #include "tests/plugins/TestPluginRecord.h"
 #include "tests/support/TestSupport.h"
 
@@ -340,6 +341,23 @@ TEST_F(ServiceMode, StopClosesThePluginsBeforeStoppedIsReported)
     EXPECT_TRUE(AllCalled(calls, L"BeforeClose"));
     EXPECT_EQ(0u, WaitProcessEnd());
     EXPECT_TRUE(ServiceExists(kService));
+}
+
+// The stop behind a flood of other programs' messages: the host does not first work through
+// the queue the flood left (it took as long as the queue was deep).
+TEST_F(ServiceMode, StopAfterAFloodEndsTheHostSoon)
+{
+    InstallLauncher();
+    EXPECT_EQ(0u, RunProgram(RealExe(), L"-D"));
+    WaitRunning();
+    HWND window = HostWindowOf(m_processId);
+    ASSERT_NE(nullptr, window);
+    ASSERT_EQ("", testing_support::HostileFlood(window, 20000));
+    DWORD start = GetTickCount();
+    Control(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(0u, WaitProcessEnd());
+    // The end's own pauses are well under a second; a hang behind the queue took seconds.
+    EXPECT_LT(GetTickCount() - start, 3000u);
 }
 
 TEST_F(ServiceMode, PauseContinueAndOtherControlsChangeOnlyTheReportedState)

@@ -13,7 +13,7 @@ orvix_version_resource(ServiceLauncher
   ORIGINAL_FILENAME "OrvixTelvane.exe"
   VERSION 1.0.0.0)
 
-orvix_add_test(service_mode_test SOURCES tests/ServiceModeTest.cpp LIBS host foundation)
+orvix_add_test(service_mode_test SOURCES tests/ServiceModeTest.cpp LIBS host foundation test_host)
 add_dependencies(service_mode_test OrvixTelvane ServiceLauncher test_plugins)
 # One host service at a time; the host also writes the machine's running-state value.
 # Alone, the host keeps Wine's service manager's start deadline even on a busy machine; a start

@@ -8,8 +8,12 @@
 //   threadlog:<count>       starts a thread that writes count log lines (stopped by BeforeClose)
 //   crash:                  raises an access violation (the host's crash guard writes a dump)
 //   msgbox:<caption>        shows a message box with that caption and waits for its answer
+//   memblock:<type>         sends a message of that type naming a second block of its own, and
+//                           records "MemBlockFreed" with type 1 when the host freed that block
+//   closeerror:<text>       posts that text as the last error when the plug-in is closed
 // Built with TEST_PLUGIN_DIRECTORY it is also a contact search: a call event of the caller in
 // its directory entry gets that contact as a result record (DirectoryLookup.h).
+#include "bus/BusBlockNumber.h"
 #include "bus/BusBuilders.h"
 #include "bus/BusMessage.h"
 #include "bus/BusTypes.h"
@@ -61,6 +65,7 @@ TestPluginRecord* g_record = nullptr;
 HANDLE g_recordMap = nullptr;
 
 HANDLE g_thread = nullptr;
+wchar_t g_closeError[256] = L"";
 HANDLE g_stop = nullptr;
 LONG g_threadLines = 0;
 
@@ -206,6 +211,22 @@ void Act(const wchar_t* text)
         Record(L"MessageBox", 0, arg);
         MessageBoxW(nullptr, L"A test plug-in asks.", arg, MB_OK | MB_ICONINFORMATION);
         Record(L"ActionDone", 0, arg);
+    } else if (wcscmp(verb, L"memblock") == 0) {
+        HGLOBAL second = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 64);
+        UINT type = static_cast<UINT>(_wtoi(arg));
+        wchar_t message[1024];
+        BusMsgBegin(message, _countof(message));
+        BusMsgAppendUInt(message, _countof(message), L"Type", type);
+        wchar_t number[24];
+        FormatBusBlockNumber(number, _countof(number), second);
+        BusMsgAppendText(message, _countof(message), L"MemBlock", number);
+        BusMsgEnd(message, _countof(message));
+        // Sent: the host has handled the message when the call returns.
+        SendBusMessage(HostWindow(), TRUE, type, message);
+        Record(L"MemBlockFreed", GlobalSize(second) == 0 ? 1 : 0, arg);
+    } else if (wcscmp(verb, L"closeerror") == 0) {
+        HostWindow();
+        CopyText(g_closeError, _countof(g_closeError), arg);
     } else if (wcscmp(verb, L"crash") == 0) {
         Record(L"Crash", 0, arg);
         *static_cast<volatile int*>(nullptr) = 1;
@@ -306,6 +327,8 @@ void DLL_PluginBeforeClose()
 {
     Record(L"BeforeClose", 0);
     StopThread();
+    if (g_closeError[0])
+        SendBusLastError(HostWindow(), g_closeError);
 }
 
 const wchar_t* DLL_GetPluginName()
