@@ -347,9 +347,8 @@ TEST_F(ServiceMode, StopClosesThePluginsBeforeStoppedIsReported)
 // the queue the flood left (it took as long as the queue was deep).
 TEST_F(ServiceMode, StopAfterAFloodEndsTheHostSoon)
 {
-    InstallLauncher();
-    EXPECT_EQ(0u, RunProgram(RealExe(), L"-D"));
-    WaitRunning();
+    ASSERT_NO_FATAL_FAILURE(InstallLauncher());
+    ASSERT_NO_FATAL_FAILURE(StartAndWaitRunning([&] { return RunProgram(RealExe(), L"-D") == 0; }));
     HWND window = HostWindowOf(m_processId);
     ASSERT_NE(nullptr, window);
     ASSERT_EQ("", testing_support::HostileFlood(window, 20000));
