@@ -119,13 +119,18 @@ TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
         {20, L"del", L"OnConnectionCleared"},
         // A lone call of its own conference that is cleared without alerting still ends.
         {30, L"x-setup", nullptr},  {30, L"x-conn", L"OnEstablished"}, {30, L"del", L"OnConnectionCleared"},
+        // The caller hangs up while one leg rings and another is still being set up: one
+        // clearing, at the ringing leg's, none at the other's.
+        {40, L"x-setup", nullptr},  {41, L"x-setup", nullptr}, {40, L"x-alert", L"OnReceived"},
+        {40, L"del", L"OnConnectionCleared"}, {41, L"del", nullptr},
     };
+
     for (const auto& s : steps) {
         host.Clear();
         wchar_t text[256];
         FormatW(text, _countof(text),
                 L"{\"mt\":\"CallInfo\",\"call\":%d,\"msg\":\"%s\",\"conf\":\"%s\",\"peer\":{\"e164\":\"4930\"}}",
-                s.call, s.msg, s.call == 30 ? L"c3" : L"c2");
+                s.call, s.msg, s.call == 30 ? L"c3" : s.call >= 40 ? L"c4" : L"c2");
         DispatchMessages(&conn, text);
         testing_support::PumpFor(20);
         auto records = host.OfType(QOR_BUSMSG_CALLEVENT);
