@@ -1,6 +1,8 @@
 #include "plugins/telephony_orkane/Dispatcher.h"
 
 #include <cwchar>
+#include <map>
+#include <string>
 
 #include "bus/BusBuilders.h"
 #include "bus/LogLine.h"
@@ -109,6 +111,13 @@ void OnDevicesResult(const CJsonParserBase& message)
         return;
     }
     JsonArrayView devices = message.GetArray(L"devices");
+    // A list that comes while monitoring runs replaces the records, not the monitoring: a
+    // device still listed (by hw) keeps its user handle, or its calls would be dropped as
+    // another user's and the stop would not end its monitoring.
+    std::map<std::wstring, DWORD> handles;
+    for (const tag_rcc_device& d : g_RccDevices)
+        if (d.m_dwUserHandle)
+            handles.emplace(d.m_szDeviceName, d.m_dwUserHandle);
     g_RccDevices.clear();
     g_dwDeviceCount = (DWORD)devices.size();
     LogLine(3, L"DevicesResult count %d", (int)devices.size());
@@ -130,6 +139,12 @@ void OnDevicesResult(const CJsonParserBase& message)
                            (int)BoundedLength(record.m_szDeviceName, 3), L"rcc", 3) == CSTR_EQUAL) {
             LogLine(5, L"Func.DispatchMessages.Info.Device %s ignored.", record.m_szDeviceName);
             continue;
+        }
+        auto kept = handles.find(record.m_szDeviceName);
+        if (kept != handles.end()) {
+            record.m_dwUserHandle = kept->second;
+            // One device, one handle, even when the PBX lists a hw name twice.
+            handles.erase(kept);
         }
         g_RccDevices.push_back(record);
     }
