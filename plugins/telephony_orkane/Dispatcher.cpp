@@ -87,7 +87,10 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
     message.GetString(conn->m_szDigest, 128, L"digest");
     message.GetString(conn->m_szApp, 128, L"app");
     message.GetString(conn->m_szSip, 128, L"sip");
-    // The PBX's own text of the object goes on unchanged in the application login.
+    // The PBX's own text of the object goes on unchanged in the application login; an object
+    // of an earlier answer must not (the digest covers this answer's object, or none).
+    conn->m_szInfo[0] = L'\0';
+    conn->m_bInfoCut = FALSE;
     const wchar_t* found = wcsstr(text, L"\"info\":{");
     if (!found)
         return;
@@ -96,10 +99,17 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
     // when it is the message's last member and cut it short when it nests one.
     const wchar_t* start = found + 7;
     const wchar_t* end = FindJsonValueEnd(start);
-    size_t length = end ? (size_t)(end - start) : 0;
-    CopyTextN(conn->m_szInfo, _countof(conn->m_szInfo), start, length);
+    std::wstring object(start, end ? (size_t)(end - start) : 0);
+    // Kept whole or not at all: a cut object would make the application login's digest wrong.
+    if (object.size() < _countof(conn->m_szInfo)) {
+        CopyText(conn->m_szInfo, _countof(conn->m_szInfo), object.c_str());
+    } else {
+        conn->m_bInfoCut = TRUE;
+        LogLine(0, L"Func.DispatchMessages.Error.AppGetLoginResult info object of %u characters is too long",
+                (unsigned)object.size());
+    }
     CJsonParserBase info;
-    if (info.Parse(conn->m_szInfo))
+    if (info.Parse(object.c_str()))
         info.GetString(conn->m_szCN, 64, L"cn");
 }
 
