@@ -276,6 +276,8 @@ BOOL CQorCallStruct::SendToHost(HWND host, DWORD type)
 {
     if (!host || !IsWindow(host))
         return FALSE;
+    // A bus text's Type is the type the message travels as.
+    Type = type;
     ToXml(t_sendBuffer);
     return SendBusMessage(host, FALSE, type, t_sendBuffer) != 0;
 }
@@ -295,6 +297,7 @@ BOOL CQorCallStruct::SendEvent(HWND host, const wchar_t* event, DWORD callId, co
     CopyField(Value, text);
     CallID = callId;
     SetUniqueCallID(callId, text);
+    Type = QOR_BUSMSG_CALLEVENT;
     ToXml(t_eventBuffer);
     return SendBusMessage(host, FALSE, QOR_BUSMSG_CALLEVENT, t_eventBuffer) != 0;
 }

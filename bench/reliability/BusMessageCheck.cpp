@@ -243,10 +243,7 @@ std::wstring Check(const std::vector<testing_support::CapturedMessage>& messages
                 return where + L"keyword " + v.first + L" twice";
         if (values.size() < 2 || values.front().first != L"Type" || values.back().first != L"Sender")
             return where + L"Type not first or Sender not last";
-        // The dispatcher leaves the call record's own Type field at 0 (the record's sender sets
-        // it, and the bus carries the type beside the text); any other value would be planted.
-        bool recordType = m.type == QOR_BUSMSG_CALLEVENT && values.front().second == L"0";
-        if (values.front().second != std::to_wstring(m.type) && !recordType)
+        if (values.front().second != std::to_wstring(m.type))
             return where + L"Type value " + values.front().second + L" differs from the message type";
         const wchar_t* text = m.text.c_str();
         if (m.type == QOR_BUSMSG_CALLSTATE) {

@@ -369,3 +369,39 @@ TEST(CallStructSend, PostsToAWindowAndNothingToNoWindow)
     testing_support::PumpFor(20);
     EXPECT_TRUE(g_posted.empty());
 }
+
+namespace {
+
+// A bus text's Type is the type it travels as, whatever the record held before.
+TEST(CallStructSend, TextCarriesTheTypeItTravelsAs)
+{
+    g_posted.clear();
+    HWND host = MakeHost();
+    ASSERT_NE(nullptr, host);
+    const struct {
+        DWORD held;
+        int send;  // 0 SendToHost 44, 1 SendOpenContact, 2 SendEvent
+    } cases[] = {{0, 0}, {32, 0}, {0, 1}, {44, 1}, {0, 2}, {32, 2}};
+    for (const auto& c : cases) {
+        CQorCallStruct r;
+        r.Type = c.held;
+        wcscpy(r.PartnerNumber, L"0711");
+        if (c.send == 0)
+            EXPECT_TRUE(r.SendToHost(host, QOR_BUSMSG_CALLEVENT));
+        else if (c.send == 1)
+            EXPECT_TRUE(r.SendOpenContact(host, 1));
+        else
+            EXPECT_TRUE(r.SendEvent(host, L"OnReceived", 7, L"0711"));
+    }
+    testing_support::PumpFor(50);
+    ASSERT_EQ(_countof(cases), g_posted.size());
+    for (size_t i = 0; i < g_posted.size(); ++i) {
+        EXPECT_EQ(std::to_wstring(g_posted[i].type), GetValueByKeyword(g_posted[i].text.c_str(), L"Type")) << i;
+        // The business-card plug-in reads the record back with the same type.
+        EXPECT_EQ(g_posted[i].type, CQorCallStruct(g_posted[i].text.c_str()).Type) << i;
+    }
+    DestroyWindow(host);
+    g_posted.clear();
+}
+
+}  // namespace

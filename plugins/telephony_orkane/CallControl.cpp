@@ -13,6 +13,7 @@
 #include "plugin_support/NumberCanonical.h"
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/InnovaphoneVars.h"
+#include "plugins/telephony_orkane/PbxRequest.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
 
 namespace {
@@ -34,14 +35,12 @@ std::vector<DeviceCopy> CopyDevices()
     return devices;
 }
 
-// The user's "cn" as UTF-8 units (at most 255 characters).
+// The user's "cn"; the request's JSON escaping carries any character of it.
 void UserCn(wchar_t* cn, size_t size)
 {
-    wchar_t wide[64];
     EnterCriticalSection(&g_csDispatch);
-    CopyText(wide, _countof(wide), InnovaphoneVarsUser.m_szCN);
+    CopyText(cn, size, InnovaphoneVarsUser.m_szCN);
     LeaveCriticalSection(&g_csDispatch);
-    CopyText(cn, size, WideToUtf8Units(wide));
 }
 
 // The newest call (highest RCC call id), or 0 with none.
@@ -81,22 +80,17 @@ void DoGetDevices()
 
 void MonitorStart()
 {
-    wchar_t cn[256];
+    wchar_t cn[64];
     UserCn(cn, _countof(cn));
     std::vector<DeviceCopy> devices = CopyDevices();
-    wchar_t text[1024];
     for (DWORD i = 0; i < devices.size(); ++i) {
         // The dispatcher stores the answer's user handle at this index.
         g_dwDeviceIndex = i;
-        FormatW(text, _countof(text), L"{\"mt\":\"UserInitialize\",\"api\":\"RCC\",\"cn\":\"%s\"", cn);
-        if (!devices[i].hw.empty()) {
-            wchar_t hw[256], member[300];
-            CopyText(hw, _countof(hw), WideToUtf8Units(devices[i].hw.c_str()));
-            FormatW(member, _countof(member), L",\"hw\":\"%s\"", hw);
-            AppendText(text, _countof(text), member);
-        }
-        AppendText(text, _countof(text), L"}");
-        SendRequest(&InnovaphoneVarsApp, text, 10000);
+        CPbxRequest request(L"UserInitialize");
+        request.String(L"api", L"RCC").String(L"cn", cn);
+        if (!devices[i].hw.empty())
+            request.String(L"hw", devices[i].hw.c_str());
+        SendPbxRequest(&InnovaphoneVarsApp, request, 10000, L"MonitorStart");
     }
     // Later answers have no request to belong to.
     g_dwDeviceIndex = (DWORD)devices.size();
@@ -104,7 +98,7 @@ void MonitorStart()
 
 void MonitorStop()
 {
-    wchar_t cn[256];
+    wchar_t cn[64];
     UserCn(cn, _countof(cn));
     // Only monitoring that was started ends: a device without a user handle (or one whose
     // monitoring ended already) would send the PBX a handle it never gave this connection.
@@ -125,11 +119,10 @@ void MonitorStop()
         LogLine(1, L"Func.MonitorStop.Warning.Connection lost, monitoring ends with the connection");
         return;
     }
-    wchar_t text[1024];
     for (DWORD user : users) {
-        FormatW(text, _countof(text), L"{\"mt\":\"UserEnd\",\"api\":\"RCC\",\"cn\":\"%s\",\"user\":%d}", cn,
-                (int)user);
-        SendRequest(&InnovaphoneVarsApp, text, 1000);
+        CPbxRequest request(L"UserEnd");
+        request.String(L"api", L"RCC").String(L"cn", cn).Int(L"user", (int)user);
+        SendPbxRequest(&InnovaphoneVarsApp, request, 1000, L"MonitorStop");
     }
 }
 
@@ -166,12 +159,10 @@ void DoMakeCall(const wchar_t* destination)
         LogLine(1, L"Func.DoMakeCall.Abort.No device");
         return;
     }
-    wchar_t text[1024];
-    FormatW(text, _countof(text),
-            L"{\"mt\":\"UserCall\",\"api\":\"RCC\",\"user\":%d,\"cn\":\"%s\",\"e164\":\"%s\",\"h323\":\"%s\"}",
-            (int)user, dial, dial, dial);
-    LogLine(2, L"Func.DoMakeCall.Var.m_szSend %s", text);
-    SendRequest(&InnovaphoneVarsApp, text, 1000);
+    CPbxRequest request(L"UserCall");
+    request.String(L"api", L"RCC").Int(L"user", (int)user).String(L"cn", dial).String(L"e164", dial).String(L"h323", dial);
+    LogLine(2, L"Func.DoMakeCall.Var.m_szSend %s", request.Text());
+    SendPbxRequest(&InnovaphoneVarsApp, request, 1000, L"DoMakeCall");
 }
 
 void DoAnswer()
@@ -179,9 +170,9 @@ void DoAnswer()
     int call = 0;
     if (!NewestCall(&call))
         return;
-    wchar_t text[256];
-    FormatW(text, _countof(text), L"{\"mt\":\"UserConnect\",\"api\":\"RCC\",\"call\":%d}", call);
-    SendRequest(&InnovaphoneVarsApp, text, 1000);
+    CPbxRequest request(L"UserConnect");
+    request.String(L"api", L"RCC").Int(L"call", call);
+    SendPbxRequest(&InnovaphoneVarsApp, request, 1000, L"DoAnswer");
 }
 
 void DoClearConnection()
@@ -189,9 +180,9 @@ void DoClearConnection()
     int call = 0;
     if (!NewestCall(&call))
         return;
-    wchar_t text[256];
-    FormatW(text, _countof(text), L"{\"mt\":\"UserClear\",\"api\":\"RCC\",\"call\":%d,\"vause\":\"%d\"}", call, 0);
-    SendRequest(&InnovaphoneVarsApp, text, 1000);
+    CPbxRequest request(L"UserClear");
+    request.String(L"api", L"RCC").Int(L"call", call).String(L"vause", L"0");
+    SendPbxRequest(&InnovaphoneVarsApp, request, 1000, L"DoClearConnection");
 }
 
 void HandleCallAction(const wchar_t* text)

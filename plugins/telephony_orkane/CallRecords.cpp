@@ -84,12 +84,19 @@ void OnCallInfo(const CJsonParserBase& message)
         entry.m_bInbound = inbound;
         entry.m_strNumber = number;
         if (!c.empty()) {
-            if (inbound && g_ConferenceCount[c])
+            int& count = g_ConferenceCount[c];
+            if (count == kConferenceCleared) {
+                // The call's clearing went out already: a leg that alerts after it is no
+                // new call of this conference.
                 record = FALSE;
-            // A leg counts once, however often it alerts.
-            if (!entry.m_bCounted) {
-                ++g_ConferenceCount[c];
-                entry.m_bCounted = 1;
+            } else {
+                if (inbound && count)
+                    record = FALSE;
+                // A leg counts once, however often it alerts.
+                if (!entry.m_bCounted) {
+                    ++count;
+                    entry.m_bCounted = 1;
+                }
             }
         }
     } else if (!wcscmp(msg, L"r-ct")) {
@@ -101,26 +108,39 @@ void OnCallInfo(const CJsonParserBase& message)
         const bool counted = entry != g_CallList.end() && entry->second.m_bCounted;
         if (entry != g_CallList.end())
             g_CallList.erase(entry);
+        // The call is gone: its conference is not needed again.
+        if (known != g_CallConference.end())
+            g_CallConference.erase(known);
         if (!c.empty()) {
             int& count = g_ConferenceCount[c];
-            if (counted) {
+            if (count == kConferenceCleared) {
+                // The clearing of this conference went out with its last alerted leg.
+                record = FALSE;
+            } else if (counted) {
                 // Only the last alerted leg's clearing ends the call.
                 if (count != 1)
                     record = FALSE;
                 --count;
+                if (count <= 0)
+                    count = kConferenceCleared;
             } else if (count > 0) {
                 // A leg that never alerted leaves the counter alone: the call goes on while
                 // other legs still ring or talk.
                 record = FALSE;
             }
-            // A conference whose last leg is gone is forgotten, or the table would grow by a
-            // conference per call as long as the plug-in runs.
-            if (count <= 0)
+            // A conference is forgotten with its last leg, or the table would grow by a
+            // conference per call as long as the plug-in runs. Until then a cleared one is
+            // remembered: a leg still in setup (the caller hung up while one leg rang and
+            // another was being set up) must not clear the call a second time.
+            bool legsLeft = false;
+            for (const auto& other : g_CallConference)
+                if (other.second == c) {
+                    legsLeft = true;
+                    break;
+                }
+            if (!legsLeft || (count <= 0 && count != kConferenceCleared))
                 g_ConferenceCount.erase(c);
         }
-        // The call is gone: its conference is not needed again.
-        if (known != g_CallConference.end())
-            g_CallConference.erase(known);
     }
 
     BusMsgBegin(t_message, _countof(t_message));

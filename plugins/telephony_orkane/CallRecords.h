@@ -27,8 +27,10 @@ extern volatile DWORD g_dwDeviceIndex;
 // A call's conference from its setup until its clearing.
 extern std::map<int, std::wstring> g_CallConference;
 extern std::map<int, tag_call_info> g_CallList;
-// The alerted legs of each conference that still has one.
+// The alerted legs of each conference that still has one; kConferenceCleared for one whose
+// clearing was sent while legs of it are still known.
 extern std::map<std::wstring, int> g_ConferenceCount;
+constexpr int kConferenceCleared = -1;
 // The hw name of the device that places calls (setting "SelectedDevice").
 extern wchar_t g_szSelectedDevice[128];
 

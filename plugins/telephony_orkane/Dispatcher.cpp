@@ -1,6 +1,8 @@
 #include "plugins/telephony_orkane/Dispatcher.h"
 
 #include <cwchar>
+#include <map>
+#include <string>
 
 #include "bus/BusBuilders.h"
 #include "bus/LogLine.h"
@@ -87,7 +89,10 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
     message.GetString(conn->m_szDigest, 128, L"digest");
     message.GetString(conn->m_szApp, 128, L"app");
     message.GetString(conn->m_szSip, 128, L"sip");
-    // The PBX's own text of the object goes on unchanged in the application login.
+    // The PBX's own text of the object goes on unchanged in the application login; an object
+    // of an earlier answer must not (the digest covers this answer's object, or none).
+    conn->m_szInfo[0] = L'\0';
+    conn->m_bInfoCut = FALSE;
     const wchar_t* found = wcsstr(text, L"\"info\":{");
     if (!found)
         return;
@@ -96,10 +101,17 @@ void OnAppGetLoginResult(CInnovaphoneVars* conn, const CJsonParserBase& message,
     // when it is the message's last member and cut it short when it nests one.
     const wchar_t* start = found + 7;
     const wchar_t* end = FindJsonValueEnd(start);
-    size_t length = end ? (size_t)(end - start) : 0;
-    CopyTextN(conn->m_szInfo, _countof(conn->m_szInfo), start, length);
+    std::wstring object(start, end ? (size_t)(end - start) : 0);
+    // Kept whole or not at all: a cut object would make the application login's digest wrong.
+    if (object.size() < _countof(conn->m_szInfo)) {
+        CopyText(conn->m_szInfo, _countof(conn->m_szInfo), object.c_str());
+    } else {
+        conn->m_bInfoCut = TRUE;
+        LogLine(0, L"Func.DispatchMessages.Error.AppGetLoginResult info object of %u characters is too long",
+                (unsigned)object.size());
+    }
     CJsonParserBase info;
-    if (info.Parse(conn->m_szInfo))
+    if (info.Parse(object.c_str()))
         info.GetString(conn->m_szCN, 64, L"cn");
 }
 
@@ -111,6 +123,13 @@ void OnDevicesResult(const CJsonParserBase& message)
         return;
     }
     JsonArrayView devices = message.GetArray(L"devices");
+    // A list that comes while monitoring runs replaces the records, not the monitoring: a
+    // device still listed (by hw) keeps its user handle, or its calls would be dropped as
+    // another user's and the stop would not end its monitoring.
+    std::map<std::wstring, DWORD> handles;
+    for (const tag_rcc_device& d : g_RccDevices)
+        if (d.m_dwUserHandle)
+            handles.emplace(d.m_szDeviceName, d.m_dwUserHandle);
     g_RccDevices.clear();
     g_dwDeviceCount = (DWORD)devices.size();
     LogLine(3, L"DevicesResult count %d", (int)devices.size());
@@ -132,6 +151,12 @@ void OnDevicesResult(const CJsonParserBase& message)
                            (int)BoundedLength(record.m_szDeviceName, 3), L"rcc", 3) == CSTR_EQUAL) {
             LogLine(5, L"Func.DispatchMessages.Info.Device %s ignored.", record.m_szDeviceName);
             continue;
+        }
+        auto kept = handles.find(record.m_szDeviceName);
+        if (kept != handles.end()) {
+            record.m_dwUserHandle = kept->second;
+            // One device, one handle, even when the PBX lists a hw name twice.
+            handles.erase(kept);
         }
         g_RccDevices.push_back(record);
     }

@@ -1,6 +1,7 @@
 #include "plugins/telephony_orkane/InnovaphoneVars.h"
 
 #include <cstring>
+#include <string>
 
 #include "foundation/DebugOutput.h"
 #include "foundation/Format.h"
@@ -26,6 +27,7 @@ CInnovaphoneVars::CInnovaphoneVars(const wchar_t* name)
     m_hWireLock = CreateMutexW(nullptr, FALSE, nullptr);
     m_lAnswers = 0;
     m_lLoginResults = 0;
+    m_bInfoCut = FALSE;
 }
 
 CInnovaphoneVars::~CInnovaphoneVars()
@@ -97,33 +99,62 @@ void CInnovaphoneVars::ToUtf8Text(wchar_t* text, size_t size)
     AnsiToWide(text, size - 1, utf8);
 }
 
-const wchar_t* Sha256HexOfText(const wchar_t* text)
+namespace {
+
+// SHA-256 of the bytes as 64 lower-case hexadecimal digits, into the per-thread buffer.
+const wchar_t* Sha256HexOfBytes(const char* bytes, size_t length)
 {
-    char ansi[512];
-    CopyWideToAnsi(ansi, text ? text : L"", sizeof ansi - 1);
     Sha256Context context;
     Sha256Init(&context);
-    Sha256Update(ansi, strlen(ansi), &context);
+    Sha256Update(bytes, length, &context);
     uint8_t digest[32];
     Sha256Final(digest, &context);
-    // The input holds a password: its bytes and the hash state go.
-    SecureZeroMemory(ansi, sizeof ansi);
+    // The input holds a password: the hash state goes.
     SecureZeroMemory(&context, sizeof context);
     CopyText(t_sha256Hex, _countof(t_sha256Hex), BytesToHex(digest, sizeof digest));
     CharLowerBuffW(t_sha256Hex, (DWORD)wcslen(t_sha256Hex));
     return t_sha256Hex;
 }
 
+std::string Bytes(UINT codePage, const wchar_t* text)
+{
+    if (!text || !*text)
+        return std::string();
+    int length = (int)wcslen(text);
+    int n = WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return std::string();
+    std::string bytes(n, '\0');
+    WideCharToMultiByte(codePage, 0, text, length, &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+}  // namespace
+
+const wchar_t* Sha256HexOfText(const wchar_t* text)
+{
+    char ansi[512];
+    CopyWideToAnsi(ansi, text ? text : L"", sizeof ansi - 1);
+    const wchar_t* hex = Sha256HexOfBytes(ansi, strlen(ansi));
+    SecureZeroMemory(ansi, sizeof ansi);  // it may hold a password
+    return hex;
+}
+
 const wchar_t* CInnovaphoneVars::GetUserDigest(const wchar_t* nonce) const
 {
+    // The user name's UTF-8 bytes go into the hash as they are: taken through the ANSI code
+    // page they need not survive (on a double-byte code page a byte from 0x80 up may pair
+    // with the next one), and the PBX would refuse the login.
     wchar_t user[128];
     CopyText(user, _countof(user), m_szUser);
-    ToUtf8Text(user, _countof(user));
-    wchar_t input[512];
-    FormatW(input, _countof(input), L"%s:user:%s:%s:%s:%s:%s", kClientName, m_szDomain, user,
-            m_szPassword, nonce ? nonce : L"", m_szChallenge);
-    CopyText(t_userDigest, _countof(t_userDigest), Sha256HexOfText(input));
-    SecureZeroMemory(input, sizeof input);
+    CharLowerBuffW(user, (DWORD)wcslen(user));
+    wchar_t head[512], tail[512];
+    FormatW(head, _countof(head), L"%s:user:%s:", kClientName, m_szDomain);
+    FormatW(tail, _countof(tail), L":%s:%s:%s", m_szPassword, nonce ? nonce : L"", m_szChallenge);
+    std::string input = Bytes(CP_ACP, head) + Bytes(CP_UTF8, user) + Bytes(CP_ACP, tail);
+    CopyText(t_userDigest, _countof(t_userDigest), Sha256HexOfBytes(input.data(), input.size()));
+    SecureZeroMemory(&input[0], input.size());
+    SecureZeroMemory(tail, sizeof tail);
     return t_userDigest;
 }
 

@@ -62,9 +62,12 @@ public:
     void SetHandleCall(DWORD call) { m_dwHandleCall = call; }
 
     // The text lower-cased (at most 127 characters) as UTF-8, its bytes read back as ANSI
-    // code page characters so that a conversion to that code page gives the UTF-8 bytes.
+    // code page characters so that a conversion to that code page gives the UTF-8 bytes (on
+    // a single-byte code page; a double-byte one need not give them back).
     static void ToUtf8Text(wchar_t* text, size_t size);
-    // The login responses; each returns a buffer of its own (256 characters) per thread.
+    // The login responses; each returns a buffer of its own (256 characters) per thread. The
+    // user digest takes the lower-cased user name's UTF-8 bytes themselves, the other parts in
+    // the ANSI code page.
     const wchar_t* GetUserDigest(const wchar_t* nonce) const;
     const wchar_t* GetSessionDigest(const wchar_t* nonce, const wchar_t* password) const;
     void PrintValues() const;
@@ -82,6 +85,8 @@ public:
     // compares them with their values at its send.
     volatile LONG m_lAnswers;
     volatile LONG m_lLoginResults;
+    // The last "AppGetLoginResult" held an "info" object too long for m_szInfo (kept empty).
+    volatile BOOL m_bInfoCut;
 };
 
 // SHA-256 of the text in the ANSI code page (at most 511 bytes) as 64 lower-case hex digits;

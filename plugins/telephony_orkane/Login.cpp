@@ -14,6 +14,7 @@
 #include "plugins/telephony_orkane/CallRecords.h"
 #include "plugins/telephony_orkane/ConfirmDialog.h"
 #include "plugins/telephony_orkane/InnovaphoneVars.h"
+#include "plugins/telephony_orkane/PbxRequest.h"
 #include "plugins/telephony_orkane/PbxWebsocket.h"
 #include "plugins/telephony_orkane/SettingsPage.h"
 #include "plugins/telephony_orkane/StoredSession.h"
@@ -229,7 +230,7 @@ int SessionLogin()
     LogLine(2, L"Func.SessionLogin.Begin");
     int result = 1;
     wchar_t exSession[256], usr[128] = L"", pwd[128] = L"";
-    wchar_t password[128], text[1024];
+    wchar_t password[128];
     if (!HasText(User->m_szSession)) {
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
         return result;
@@ -239,8 +240,9 @@ int SessionLogin()
         return result;
     }
     ClearField(User->m_szChallenge);
-    FormatW(text, _countof(text), L"{\"mt\":\"Login\",\"type\":\"session\",\"userAgent\":\"%s\"}", kUserAgent);
-    if (!SendRequest(User, text, 500) || !HasText(User->m_szChallenge)) {
+    CPbxRequest start(L"Login");
+    start.String(L"type", L"session").String(L"userAgent", kUserAgent);
+    if (!SendPbxRequest(User, start, 500, L"SessionLogin") || !HasText(User->m_szChallenge)) {
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
         return result;
     }
@@ -274,18 +276,20 @@ int SessionLogin()
     CopyText(method, _countof(method), User->m_szMethod);
     CopyText(response, _countof(response), User->GetSessionDigest(nonce, pwd));
     LeaveCriticalSection(&g_csDispatch);
-    wchar_t name[512];
-    CopyText(name, _countof(name), WideToUtf8Units(usr));
-    FormatW(text, _countof(text),
-            L"{\"mt\":\"Login\",\"type\":\"session\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
-            method, name, nonce, response, kUserAgent);
+    // Escaped by the JSON writer: a name with a quote or a backslash stays one string.
+    CPbxRequest login(L"Login");
+    login.String(L"type", L"session")
+        .String(L"method", method)
+        .String(L"username", usr)
+        .String(L"nonce", nonce)
+        .String(L"response", response)
+        .String(L"userAgent", kUserAgent);
     SecureZeroMemory(usr, sizeof usr);
-    SecureZeroMemory(name, sizeof name);
     SecureZeroMemory(pwd, sizeof pwd);
     SecureZeroMemory(password, sizeof password);
     LONG results = User->m_lLoginResults;
-    BOOL answered = SendRequest(User, text, 2000);
-    SecureZeroMemory(text, sizeof text);
+    BOOL answered = SendPbxRequest(User, login, 2000, L"SessionLogin");
+    login.Wipe();
     if (!answered) {
         LogLine(1, L"Func.SessionLogin.Abort.Result %d", result);
         return result;
@@ -303,14 +307,14 @@ int UserLogin()
 {
     LogLine(2, L"Func.UserLogin.Begin");
     int result = 1;
-    wchar_t text[1024];
-    FormatW(text, _countof(text), L"{\"mt\":\"Login\",\"type\":\"user\",\"userAgent\":\"%s\"}", kUserAgent);
+    CPbxRequest start(L"Login");
+    start.String(L"type", L"user").String(L"userAgent", kUserAgent);
     if (!SendRequest(User, L"{\"mt\":\"CheckBuild\"}", 250) || !SendRequest(User, L"{\"mt\":\"LoginInfo\"}", 250)) {
         LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
         return result;
     }
     ClearField(User->m_szChallenge);
-    if (!SendRequest(User, text, 500) || !HasText(User->m_szChallenge)) {
+    if (!SendPbxRequest(User, start, 500, L"UserLogin") || !HasText(User->m_szChallenge)) {
         LogLine(1, L"Func.UserLogin.Abort.Result %d", result);
         return result;
     }
@@ -326,16 +330,19 @@ int UserLogin()
     CopyText(method, _countof(method), User->m_szMethod);
     CopyText(response, _countof(response), User->GetUserDigest(nonce));
     LeaveCriticalSection(&g_csDispatch);
-    // Lower-cased and as UTF-8 units: the send puts those bytes on the wire.
+    // Lower-cased, as the digest takes it; the JSON writer's escapes carry a non-ASCII letter
+    // (the PBX reads the same characters as from their UTF-8 bytes), a quote or a backslash.
     CharLowerBuffW(user, (DWORD)wcslen(user));
-    wchar_t name[512];
-    CopyText(name, _countof(name), WideToUtf8Units(user));
-    FormatW(text, _countof(text),
-            L"{\"mt\":\"Login\",\"type\":\"user\",\"method\":\"%s\",\"username\":\"%s\",\"nonce\":\"%s\",\"response\":\"%s\",\"userAgent\":\"%s\"}",
-            method, name, nonce, response, kUserAgent);
+    CPbxRequest login(L"Login");
+    login.String(L"type", L"user")
+        .String(L"method", method)
+        .String(L"username", user)
+        .String(L"nonce", nonce)
+        .String(L"response", response)
+        .String(L"userAgent", kUserAgent);
     InterlockedExchange(&g_bConfirmRequested, 0);
     LONG results = User->m_lLoginResults;
-    BOOL answered = SendRequest(User, text, 5000);
+    BOOL answered = SendPbxRequest(User, login, 5000, L"UserLogin");
     // "Authorize" arrives before any other answer of a held login, so the flag is set by now;
     // the dialog window itself may still be in the making.
     bool confirming = g_bConfirmRequested != 0;
@@ -364,7 +371,6 @@ int AppLogin()
 {
     LogLine(2, L"Func.AppLogin.Begin");
     int result = 1;
-    wchar_t text[1024];
     if (!SendRequest(App, L"{\"mt\":\"CheckBuild\"}", 250)) {
         LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
         return result;
@@ -380,30 +386,32 @@ int AppLogin()
     }
     // A digest of an earlier attempt must not pass for this one's.
     ClearField(User->m_szDigest);
-    FormatW(text, _countof(text), L"{\"mt\":\"AppGetLogin\",\"src\":\"%s\",\"app\":\"%s\",\"challenge\":\"%s\"}",
-            CreateGuidString(), kAppName, challenge);
-    answered = SendRequest(User, text, 500);
+    CPbxRequest getLogin(L"AppGetLogin");
+    getLogin.String(L"src", CreateGuidString()).String(L"app", kAppName).String(L"challenge", challenge);
+    answered = SendPbxRequest(User, getLogin, 500, L"AppLogin");
     WaitForText(User->m_szDigest, 10);
     if (!answered || !HasText(User->m_szDigest)) {
         LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
         return result;
     }
-    wchar_t app[128], domain[256], sip[256], guid[64], dn[256], info[2048], pbxObj[128], digest[128];
+    // The PBX's digest covers app, domain, sip, guid, dn and info as it handed them out: each
+    // goes back with the same characters (strings escaped by the JSON writer, the info object
+    // as the PBX's own text). Without an info object there is no "info" member at all; an
+    // empty object would be a different digest.
+    CPbxRequest login(L"AppLogin");
     EnterCriticalSection(&g_csDispatch);
-    CopyText(app, _countof(app), User->m_szApp);
-    CopyText(domain, _countof(domain), User->m_szDomain);
-    CopyText(sip, _countof(sip), WideToUtf8Units(User->m_szSip));
-    CopyText(guid, _countof(guid), User->m_szGUID);
-    CopyText(dn, _countof(dn), WideToUtf8Units(User->m_szDN));
-    CopyText(info, _countof(info), WideToUtf8Units(User->m_szInfo));
-    CopyText(pbxObj, _countof(pbxObj), User->m_szPbxObj);
-    CopyText(digest, _countof(digest), User->m_szDigest);
+    login.String(L"app", User->m_szApp)
+        .String(L"domain", User->m_szDomain)
+        .String(L"sip", User->m_szSip)
+        .String(L"guid", User->m_szGUID)
+        .String(L"dn", User->m_szDN);
+    if (User->m_szInfo[0])
+        login.Object(L"info", User->m_szInfo);
+    else if (User->m_bInfoCut)
+        login.Fail(L"the PBX's \"info\" object does not fit its buffer");
+    login.String(L"pbxObj", User->m_szPbxObj).String(L"digest", User->m_szDigest);
     LeaveCriticalSection(&g_csDispatch);
-    // The info object goes in as the PBX's own JSON text, without quotes.
-    FormatW(text, _countof(text),
-            L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\",\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
-            app, domain, sip, guid, dn, info[0] ? info : L"{}", pbxObj, digest);
-    if (!SendRequest(App, text, 500)) {
+    if (!SendPbxRequest(App, login, 500, L"AppLogin")) {
         LogLine(1, L"Func.AppLogin.Abort.Result %d", result);
         return result;
     }

@@ -27,7 +27,13 @@ Tests steer it over the same sockets with {"mt":"FakePbx", ...} messages:
 The login is modelled as the PBX's AppWebsocket protocol does it: every request is checked for
 the connection it came on and its members (violations are logged under "violations"), a
 response login needs a challenge issued on that same connection (a fresh one per "Login"), a
-wrong digest or an unknown session is refused with a LoginResult without user. A user login
+wrong digest or an unknown session is refused with a LoginResult without user. The
+application login's digest is the public protocol's, SHA-256 over
+app:domain:sip:guid:dn:info:challenge:password (no info part without an info object) with the
+app object's password ("app_password"), which the plug-in never sees: the PBX computes it for
+"AppGetLoginResult" and checks "AppLogin" against the members as they arrive, so a domain,
+SIP name, display name or info object changed on the way fails the login. "info" and
+"info_size" shape the info object (None: none). A user login
 hands out a stored session: "session" in "LoginResult" ("usr" and "pwd" RC4-enciphered with
 keys made from SESSION_KEY_PATTERNS, the client nonce and the password), then "SessionAdded"
 and "UpdateOwnPresence". "two_factor" {"mode":"confirm"|"refuse"|"timeout","delay":s} sends
@@ -88,7 +94,7 @@ MEMBERS = {
     "Login-start": {"type", "userAgent"},
     "Login-response": {"type", "method", "username", "nonce", "response", "userAgent"},
     "AppGetLogin": {"src", "app", "challenge"},
-    "AppLogin": {"app", "domain", "sip", "guid", "dn", "info", "pbxObj", "digest"},
+    "AppLogin": {"app", "domain", "sip", "guid", "dn", "pbxObj", "digest"},
     "Devices": {"api"},
     "UserInitialize": {"api", "cn"},
     "UserEnd": {"api", "cn", "user"},
@@ -108,6 +114,11 @@ DEFAULTS = {
     "dn": "Anna Test",
     "num": "221",
     "cn": "anna.test",
+    "sip": None,               # the SIP name in "AppGetLoginResult"; None: the same as "cn"
+    "info": True,              # the "info" object of "AppGetLoginResult": True the usual one,
+                               # an object that object, None none at all
+    "info_size": 0,            # > 0: the info object padded to about that many characters
+    "app_password": "orvix-app-secret",   # the app object's shared secret (the plug-in never sees it)
     "prefix": {"country": "49", "area": "30", "intl": "000", "ntl": "00", "subs": "0"},
     "devices": [{"hw": "phone-1", "text": "Desk phone"}],
     "answer_delay": 0.0,       # seconds before each answer ("answer slowly")
@@ -176,8 +187,16 @@ def session_digest(domain, session, password, nonce, challenge):
     return hashlib.sha256(data).hexdigest()
 
 
-def app_digest(app, challenge, guid):
-    return hashlib.sha256(f"{app}:{challenge}:{guid}".encode()).hexdigest()
+def app_digest(app, domain, sip, guid, dn, info, challenge, password):
+    """The AppWebsocket login digest: SHA-256 over app:domain:sip:guid:dn:info:challenge:password
+    (info the object's compact JSON text), without the info part when there is no object."""
+    parts = [app, domain, sip, guid, dn] + ([info] if info is not None else []) + [challenge, password]
+    return hashlib.sha256(":".join(parts).encode("utf-8")).hexdigest()
+
+
+def info_text(value):
+    """The info object as the digest takes it: its compact JSON text."""
+    return None if value is None else dumps(value)
 
 
 class Conn:
@@ -201,6 +220,7 @@ class Pbx:
         self.next_user = 100
         self.next_call = 500
         self.app_digest = ""
+        self.app_logins = {}      # application challenge -> the info text the PBX gave, or None
         # RCC: user handle -> device hw; call id -> {"conf", "user", "state", "peer"}
         self.rcc_users = {}
         self.calls = {}
@@ -342,6 +362,7 @@ class Pbx:
             self.rcc_users.clear()
             self.calls.clear()
             self.sessions.clear()
+            self.app_logins.clear()
         self.cfg.update(msg.get("set", {}))
         for action in msg.get("run", []):
             target = conn
@@ -607,6 +628,18 @@ class Pbx:
                                "Authorization " + ("refused" if tf.get("mode") == "refuse" else "timed out")}]
         return self.user_login_answers(conn, msg, record)
 
+    def login_info(self):
+        """The info object of "AppGetLoginResult", or None."""
+        c = self.cfg
+        if c["info"] is None or c["info"] is False:
+            return None
+        info = {"appobj": "orvix", "cn": c["cn"], "unique": True} if c["info"] is True \
+            else copy.deepcopy(c["info"])
+        if c["info_size"] > 0:
+            info["filler"] = ""
+            info["filler"] = "f" * max(0, c["info_size"] - len(dumps(info)))
+        return info
+
     def answer(self, conn, msg, record):
         """The PBX's answers to one request (empty: none); a number is a pause."""
         c, mt = self.cfg, msg.get("mt")
@@ -625,11 +658,17 @@ class Pbx:
                 self.violation(record, "AppGetLogin before the user login")
             if msg.get("challenge") not in self.app_challenges:
                 self.violation(record, "AppGetLogin for a challenge the PBX did not issue")
-            self.app_digest = app_digest(msg.get("app", ""), msg.get("challenge", ""), c["guid"])
-            return [{"mt": "AppGetLoginResult", "app": msg.get("app", ""), "domain": c["domain"],
-                     "sip": c["cn"], "guid": c["guid"], "dn": c["dn"], "pbxObj": "orvix",
-                     "digest": self.app_digest,
-                     "info": {"appobj": "orvix", "cn": c["cn"], "unique": True}}]
+            info = self.login_info()
+            sip = c["cn"] if c["sip"] is None else c["sip"]
+            self.app_logins[msg.get("challenge")] = info_text(info)
+            self.app_digest = app_digest(msg.get("app", ""), c["domain"], sip, c["guid"], c["dn"],
+                                         info_text(info), msg.get("challenge", ""), c["app_password"])
+            result = {"mt": "AppGetLoginResult", "app": msg.get("app", ""), "domain": c["domain"],
+                      "sip": sip, "guid": c["guid"], "dn": c["dn"], "pbxObj": "orvix",
+                      "digest": self.app_digest}
+            if info is not None:
+                result["info"] = info
+            return [result]
         if mt == "AppChallenge":
             conn.app_challenge = c["app_challenge"] or secrets.token_hex(4)
             self.app_challenges.add(conn.app_challenge)
@@ -637,7 +676,21 @@ class Pbx:
         if mt == "AppLogin":
             if not conn.app_challenge:
                 self.violation(record, "AppLogin before its challenge")
-            want = app_digest(msg.get("app", ""), conn.app_challenge, c["guid"])
+            # Every member the digest covers is taken as it came: a value changed on the way
+            # (cut, unescaped, re-encoded, an info object added or lost) fails the check.
+            given = self.app_logins.get(conn.app_challenge, None)
+            if "info" in msg and given is None:
+                self.violation(record, "AppLogin with an info object the PBX did not give")
+            if "info" not in msg and given is not None:
+                self.violation(record, "AppLogin without the info object the PBX gave")
+            if "info" in msg and not isinstance(msg["info"], dict):
+                self.violation(record, "AppLogin with an info that is no object")
+            texts = [msg.get(k, "") for k in ("app", "domain", "sip", "guid", "dn")]
+            if not all(isinstance(t, str) for t in texts):
+                self.violation(record, "AppLogin with a member that is no string")
+                texts = [str(t) for t in texts]
+            want = app_digest(*texts, info_text(msg["info"]) if "info" in msg else None,
+                              conn.app_challenge, c["app_password"])
             ok = bool(conn.app_challenge) and msg.get("digest") == want \
                 and not c["refuse_login"]
             conn.app_challenge = ""

@@ -92,6 +92,9 @@ TEST(Dispatcher, ConferenceLegsGiveOneRecordEach)
     EXPECT_NE(std::wstring::npos, records[0].text.find(L"OnReceived"));
     EXPECT_NE(std::wstring::npos, records[1].text.find(L"OnConnectionCleared"));
     EXPECT_NE(std::wstring::npos, records[2].text.find(L"OnReceived"));
+    // The record's text says the type it travels as.
+    for (const auto& r : records)
+        EXPECT_STREQ(L"44", GetValueByKeyword(r.text.c_str(), L"Type"));
     EXPECT_EQ(1u, g_CallList.count(9));
     g_CallList.clear();
     g_hWndParent = nullptr;
@@ -154,6 +157,10 @@ TEST(Dispatcher, LegWithoutAlertDoesNotEndTheCall)
         {20, L"del", L"c2", L"OnConnectionCleared"},
         // A lone call of its own conference that is cleared without alerting still ends.
         {30, L"x-setup", L"c3", nullptr},  {30, L"x-conn", L"c3", L"OnEstablished"}, {30, L"del", L"c3", L"OnConnectionCleared"},
+        // The caller hangs up while one leg rings and another is still being set up: one
+        // clearing, at the ringing leg's, none at the other's.
+        {40, L"x-setup", L"c4", nullptr},  {41, L"x-setup", L"c4", nullptr}, {40, L"x-alert", L"c4", L"OnReceived"},
+        {40, L"del", L"c4", L"OnConnectionCleared"}, {41, L"del", L"c4", nullptr},
     });
 }
 
@@ -173,6 +180,9 @@ TEST(Dispatcher, LegMovedToAnotherConferenceLeavesTheOldOne)
 
 TEST(Dispatcher, DevicesAndAnswersWithoutPendingRequest)
 {
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    g_dwGlobalDebugLevel = 5;
     CInnovaphoneVars conn(L"App");
     DispatchMessages(&conn, L"{\"mt\":\"DevicesResult\",\"devices\":[{\"hw\":\"RCC-1\"},{\"hw\":\"phone-2\",\"text\":\"\"},3]}");
     EXPECT_EQ(3u, g_dwDeviceCount);
@@ -180,12 +190,68 @@ TEST(Dispatcher, DevicesAndAnswersWithoutPendingRequest)
     EXPECT_STREQ(L"phone-2", g_RccDevices[0].m_szDeviceName);
     EXPECT_STREQ(L"phone-2", g_RccDevices[0].m_szHumanRedeableName);
     EXPECT_STREQ(L"phone-2", g_szSelectedDevice);
-    // An answer beyond the list is dropped, not written past the end.
-    g_dwDeviceIndex = 5;
-    DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":44}");
+    // With both connections up, a stored handle reports the connection as working (State 2).
+    HINTERNET userSocket = InnovaphoneVarsUser.m_hWebSocketHandle, appSocket = InnovaphoneVarsApp.m_hWebSocketHandle;
+    InnovaphoneVarsUser.m_hWebSocketHandle = InnovaphoneVarsApp.m_hWebSocketHandle = (HINTERNET)1;
+    // An answer beyond the list (at its end, or far beyond) is dropped with an error line,
+    // not written past the end, and reports nothing.
+    for (DWORD index : {1u, 5u}) {
+        host.Clear();
+        g_dwDeviceIndex = index;
+        DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":44}");
+        testing_support::PumpFor(20);
+        EXPECT_TRUE(host.OfType(QOR_BUSMSG_STATE).empty()) << index;
+        size_t errors = 0;
+        for (const auto& m : host.OfType(QOR_BUSMSG_LOG))
+            errors += wcsstr(GetValueByKeyword(m.text.c_str(), L"Text"), L"UserInitializeResult without device") != nullptr;
+        EXPECT_EQ(1u, errors) << index;
+        EXPECT_EQ(0u, g_RccDevices[0].m_dwUserHandle);
+    }
+    host.Clear();
     g_dwDeviceIndex = 0;
     DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":45}");
     EXPECT_EQ(45u, g_RccDevices[0].m_dwUserHandle);
+    testing_support::PumpFor(20);
+    EXPECT_EQ(1u, host.OfType(QOR_BUSMSG_STATE).size());
+    InnovaphoneVarsUser.m_hWebSocketHandle = userSocket;
+    InnovaphoneVarsApp.m_hWebSocketHandle = appSocket;
+    g_hWndParent = nullptr;
+}
+
+// A device list that comes while monitoring runs keeps the user handles of the devices it
+// still lists, so their calls still arrive.
+TEST(Dispatcher, DeviceListDuringMonitoringKeepsTheHandles)
+{
+    testing_support::RecordingWindow host;
+    g_hWndParent = host.hwnd();
+    CInnovaphoneVars conn(L"App");
+    DispatchMessages(&conn, L"{\"mt\":\"DevicesResult\",\"devices\":[{\"hw\":\"phone-1\"},{\"hw\":\"phone-2\"}]}");
+    ASSERT_EQ(2u, g_RccDevices.size());
+    g_dwDeviceIndex = 0;
+    DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":45}");
+    g_dwDeviceIndex = 1;
+    DispatchMessages(&conn, L"{\"mt\":\"UserInitializeResult\",\"user\":46}");
+    g_dwDeviceIndex = 2;
+    // Listed again in another order, with a new device and one name twice.
+    DispatchMessages(&conn, L"{\"mt\":\"DevicesResult\",\"devices\":[{\"hw\":\"phone-2\"},{\"hw\":\"phone-3\"},"
+                            L"{\"hw\":\"phone-1\"},{\"hw\":\"phone-1\"}]}");
+    ASSERT_EQ(4u, g_RccDevices.size());
+    const DWORD expected[] = {46, 0, 45, 0};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(expected[i], g_RccDevices[i].m_dwUserHandle) << i;
+    host.Clear();
+    DispatchMessages(&conn, L"{\"mt\":\"CallInfo\",\"user\":45,\"call\":60,\"msg\":\"x-alert\",\"peer\":{\"e164\":\"4930\"}}");
+    testing_support::PumpFor(20);
+    EXPECT_EQ(1u, host.OfType(QOR_BUSMSG_CALLSTATE).size()) << "the still monitored device's call arrives";
+    // Devices no longer listed go, and their handles with them.
+    DispatchMessages(&conn, L"{\"mt\":\"DevicesResult\",\"devices\":[{\"hw\":\"phone-9\"}]}");
+    ASSERT_EQ(1u, g_RccDevices.size());
+    EXPECT_EQ(0u, g_RccDevices[0].m_dwUserHandle);
+    g_RccDevices.clear();
+    g_CallList.clear();
+    g_CallConference.clear();
+    g_ConferenceCount.clear();
+    g_hWndParent = nullptr;
 }
 
 }  // namespace

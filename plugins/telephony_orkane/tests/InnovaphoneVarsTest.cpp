@@ -23,9 +23,31 @@ struct LoginDigestCase {
 
 std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
 
+bool Ascii(const wchar_t* text)
+{
+    for (; *text; ++text)
+        if (*text >= 0x80)
+            return false;
+    return true;
+}
+
+// The model takes the parts other than the user name in code page 1252 (Wine's). This test
+// also runs on code page 932 (orkane_vars_cp932_test, ORVIX_EXPECT_ACP=932), where only the
+// cases whose other parts are ASCII are comparable; the user name's UTF-8 bytes must enter the
+// digest unchanged whatever the code page.
 TEST(LoginDigest, MatchesTheIndependentModel)
 {
+    char expected[16] = "";
+    if (GetEnvironmentVariableA("ORVIX_EXPECT_ACP", expected, sizeof expected)) {
+        ASSERT_EQ(strtoul(expected, nullptr, 10), GetACP()) << "the Unix locale did not give the code page";
+    }
+    const bool modelPage = GetACP() == 1252;
+    size_t compared = 0;
     for (const LoginDigestCase& c : kLoginDigestCases) {
+        const bool othersAscii = Ascii(c.domain) && Ascii(c.password) && Ascii(c.nonce) && Ascii(c.challenge);
+        if (!modelPage && !othersAscii)
+            continue;
+        ++compared;
         CInnovaphoneVars conn(L"User");
         wcscpy(conn.m_szDomain, c.domain);
         wcscpy(conn.m_szUser, c.user);
@@ -33,9 +55,12 @@ TEST(LoginDigest, MatchesTheIndependentModel)
         wcscpy(conn.m_szChallenge, c.challenge);
         wcscpy(conn.m_szSession, c.session);
         EXPECT_EQ(Wide(c.userDigest), conn.GetUserDigest(c.nonce)) << "user " << testing::PrintToString(std::wstring(c.user));
-        EXPECT_EQ(Wide(c.sessionDigest), conn.GetSessionDigest(c.nonce, c.password))
-            << "session " << testing::PrintToString(std::wstring(c.session));
+        if (modelPage || Ascii(c.session)) {
+            EXPECT_EQ(Wide(c.sessionDigest), conn.GetSessionDigest(c.nonce, c.password))
+                << "session " << testing::PrintToString(std::wstring(c.session));
+        }
     }
+    EXPECT_LE(6u, compared);
 }
 
 TEST(LoginDigest, Sha256OfAbcIsThePublishedDigestInLowerCase)

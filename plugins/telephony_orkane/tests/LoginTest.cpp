@@ -219,6 +219,26 @@ protected:
         return checks;
     }
 
+    // The PBX's checks of the requests of one kind, in order (1 accepted, 0 refused).
+    std::vector<int> Checks(const wchar_t* mt)
+    {
+        std::vector<int> checks;
+        for (const auto& r : Requests())
+            if (r.mt == mt)
+                checks.push_back(r.verified);
+        return checks;
+    }
+
+    // The PBX's log line of the last request of that kind ("" for none).
+    std::wstring LastRaw(const wchar_t* mt)
+    {
+        std::wstring raw;
+        for (const auto& r : Requests())
+            if (r.mt == mt)
+                raw = r.raw;
+        return raw;
+    }
+
     std::vector<std::wstring> Violations()
     {
         std::vector<std::wstring> found;
@@ -1031,6 +1051,114 @@ TEST_F(LoginTest, ApplyWritesTheLoginTextsUnderTheDispatchLock)
     DestroyWindow(page);
     EXPECT_GT(g_reads, 0);
     EXPECT_EQ(0, g_tornReads) << "reads of a half-written URL in " << g_reads;
+}
+
+
+// Names with a quote, a backslash or letters beyond ASCII (user, display, SIP and device
+// names) reach the PBX as they are: the user login, the application login (whose digest
+// covers the display and SIP names) and the monitoring's start and end pass its checks.
+TEST_F(LoginTest, NamesWithQuotesBackslashesAndNonAsciiLetters)
+{
+    const struct {
+        const char* name;
+        const wchar_t* user;
+        const wchar_t* set;  // the PBX's names, JSON members
+        const wchar_t* hw;
+    } cases[] = {
+        {"quote and backslash", L"Anna \"Q\" \\ Test",
+         L"\"user\":\"Anna \\\"Q\\\" \\\\ Test\",\"dn\":\"Anna \\\"Q\\\" \\\\\",\"cn\":\"an\\\"na\\\\x\","
+         L"\"sip\":\"si\\\"p\\\\\",\"devices\":[{\"hw\":\"phone \\\"1\\\" \\\\\",\"text\":\"Desk\"}]",
+         L"phone \"1\" \\"},
+        {"beyond ASCII", L"J\u00fcrgen M\u00fcller",
+         L"\"user\":\"J\\u00fcrgen M\\u00fcller\",\"dn\":\"J\\u00fcrgen \\u03a9\",\"cn\":\"j\\u00fcrgen\","
+         L"\"sip\":\"j\\u00fc.\\u5f20\",\"devices\":[{\"hw\":\"Telefon-\\u00fc\"}]",
+         L"Telefon-\u00fc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CInnovaphoneVars* user = &InnovaphoneVarsUser;
+        wcscpy(user->m_szUser, c.user);
+        user->m_szSession[0] = user->m_szExSession[0] = L'\0';
+        wchar_t control[1024];
+        FormatW(control, _countof(control), L"\"reset\":true,\"set\":{%s}", c.set);
+        ASSERT_TRUE(Control(control));
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        ASSERT_TRUE(RunLogin());
+        EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+        EXPECT_EQ(std::vector<int>{1}, ResponseLogins(L"user"));
+        EXPECT_EQ(std::vector<int>{1}, Checks(L"AppLogin"));
+        EXPECT_EQ(std::vector<int>{1}, Checks(L"UserInitialize"));
+        ASSERT_EQ(1u, g_RccDevices.size());
+        EXPECT_STREQ(c.hw, g_RccDevices[0].m_szDeviceName);
+        EXPECT_NE(0u, g_RccDevices[0].m_dwUserHandle);
+        CloseConnections();
+        EXPECT_EQ(std::vector<int>{1}, Checks(L"UserEnd"));
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+    }
+}
+
+// The PBX's info object goes back as it came, whatever its size, and is left out when the
+// PBX gave none (an empty object would change the application digest). One too long to keep
+// whole is not sent cut: the application login is not sent, and the log says why.
+TEST_F(LoginTest, InfoObjectGoesBackWholeOrNotAtAll)
+{
+    const struct {
+        const char* name;
+        const wchar_t* set;
+        bool sent;
+        bool info;  // the AppLogin carries "info"
+    } cases[] = {
+        {"about 1,500 characters", L"\"info_size\":1500", true, true},
+        {"none", L"\"info\":null", true, false},
+        {"longer than its buffer", L"\"info_size\":2500", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InnovaphoneVarsUser.m_szSession[0] = InnovaphoneVarsUser.m_szExSession[0] = L'\0';
+        wchar_t control[256];
+        FormatW(control, _countof(control), L"\"reset\":true,\"set\":{%s}", c.set);
+        ASSERT_TRUE(Control(control));
+        m_logStart = testing_support::ReadFileBytes(PbxLogPath()).size();
+        m_host.Clear();
+        if (c.sent) {
+            ASSERT_TRUE(RunLogin());
+            EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_EQ(std::vector<int>{1}, Checks(L"AppLogin"));
+            std::wstring raw = LastRaw(L"AppLogin");
+            EXPECT_EQ(c.info, raw.find(L"\"info\"") != std::wstring::npos) << testing::PrintToString(raw);
+            if (c.info)
+                EXPECT_NE(std::wstring::npos, raw.find(std::wstring(1400, L'f'))) << "the whole object";
+        } else {
+            ASSERT_TRUE(StartLoginThread());
+            DWORD start = GetTickCount();
+            while (!CountLogs(L"Func.AppLogin.Error.Request not sent") && GetTickCount() - start < 30000)
+                testing_support::PumpFor(50);
+            EXPECT_EQ(1u, CountLogs(L"Func.AppLogin.Error.Request not sent: the PBX's \"info\" object does not fit"));
+            EXPECT_FALSE(InnovaphoneVarsApp.m_bLogin);
+            EXPECT_TRUE(Checks(L"AppLogin").empty()) << "nothing cut goes out";
+        }
+        EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
+        CloseConnections();
+    }
+}
+
+// A device list that the PBX sends while monitoring runs leaves the monitoring as it is: the
+// device's calls still arrive, and the stop still ends its monitoring.
+TEST_F(LoginTest, DeviceListDuringMonitoringKeepsTheMonitoring)
+{
+    ASSERT_TRUE(RunLogin());
+    ExpectMonitoring();
+    m_host.Clear();
+    ASSERT_TRUE(Control(L"", L"{\"to\":\"app\",\"send\":{\"mt\":\"DevicesResult\",\"api\":\"RCC\",\"devices\":"
+                             L"[{\"hw\":\"phone-1\",\"text\":\"Desk phone\"}]}},{\"to\":\"app\",\"ring\":\"+4930123456\"}"));
+    DWORD start = GetTickCount();
+    while (m_host.OfType(QOR_BUSMSG_CALLSTATE).empty() && GetTickCount() - start < 5000)
+        testing_support::PumpFor(20);
+    EXPECT_EQ(1u, m_host.OfType(QOR_BUSMSG_CALLSTATE).size()) << "the ringing call of the monitored device";
+    EXPECT_EQ(0u, CountLogs(L"CallInfo for unknown device"));
+    CloseConnections();
+    EXPECT_EQ(std::vector<int>{1}, Checks(L"UserEnd"));
+    EXPECT_TRUE(Violations().empty()) << testing::PrintToString(Violations());
 }
 
 }  // namespace

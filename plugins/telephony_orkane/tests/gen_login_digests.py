@@ -18,6 +18,9 @@ CASES = [
     ("pbx.example", "\u0141ukasz \u03a9mega", "y", "n", "c", "s"),
     ("pbx.example", "\u5f20\u4f1f", "z", "n", "c", "s"),
     ("pbx.example", "\u20acuro", "\u20ac", "n", "c", "s"),
+    # UTF-8 bytes that a double-byte code page (932) would not give back: a lead byte last
+    ("pbx.example", "Jan \u0154", "x", "n", "c", "s"),
+    ("pbx.example", "\u5c71\u7530 \u592a\u90ce", "x", "n", "c", "s"),
     ("", "", "", "", "", ""),
 ]
 

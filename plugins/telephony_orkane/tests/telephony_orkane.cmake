@@ -20,3 +20,13 @@ add_test(NAME orkane_login_test
 add_test(NAME orkane_login_confirm_test
   COMMAND ${ORVIX_WITH_FAKE_PBX} $<TARGET_FILE:orkane_login_test> --gtest_filter=*TwoFactor*:*Stop*)
 orvix_gtest_properties(orkane_login_test orkane_login_confirm_test)
+
+# The login digests on a double-byte ANSI code page (932): Wine takes its code page from the
+# Unix locale, which is built into the build folder from the system's locale sources.
+add_test(NAME orkane_locale_ja COMMAND sh -c "mkdir -p '${CMAKE_BINARY_DIR}/locale' && localedef -i ja_JP -f UTF-8 '${CMAKE_BINARY_DIR}/locale/ja_JP.UTF-8'")
+set_tests_properties(orkane_locale_ja PROPERTIES FIXTURES_SETUP orkane_locale_ja)
+add_test(NAME orkane_vars_cp932_test
+  COMMAND ${CMAKE_COMMAND} -E env LOCPATH=${CMAKE_BINARY_DIR}/locale LC_ALL=ja_JP.UTF-8 ORVIX_EXPECT_ACP=932
+    ${ORVIX_WINE_RUN} $<TARGET_FILE:orkane_vars_test> --gtest_filter=LoginDigest.MatchesTheIndependentModel)
+orvix_gtest_properties(orkane_vars_cp932_test)
+set_tests_properties(orkane_vars_cp932_test PROPERTIES FIXTURES_REQUIRED orkane_locale_ja)
