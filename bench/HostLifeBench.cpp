@@ -3,7 +3,8 @@
 //          messages, which for the host means its start-up has reached the message loop);
 //   end:   the end request (the program-end bus text by WM_SETTEXT for the host, WM_CLOSE for
 //          the minimal program) until the process is gone.
-// Runs of the two alternate; the figures are the medians.
+// Runs of the two alternate (for the start with a third: the minimal program loading the
+// host's system DLLs first); the figures are the medians.
 //
 //   HostLifeBench [runs] [seconds to stay up before the end request] [bare|loggedin]
 // With "bare" the host runs without plug-ins (its own share of the figures). With "loggedin"
@@ -20,8 +21,8 @@
 #include "bench/BenchStats.h"
 #include "bench/DllTwin.h"
 #include "bench/HostRun.h"
-#include "bench/ProcessFigures.h"
 #include "bench/LoggedInHost.h"
+#include "bench/ProcessFigures.h"
 #include "bench/reliability/PbxLog.h"
 #include "tests/support/TestSupport.h"
 
