@@ -4,13 +4,14 @@
 // probe in the Info folder beside the business-card plug-in notes each Type 44 the moment the
 // Info category is called with it.
 //
-//   CallPathBench latency <calls> [gap ms]
+//   CallPathBench latency <calls> [gap ms] [nocard]
 //                                   P1: alert sent → Type 44 at the Info category, against the
 //                                   floor (a frame to a bare WinHTTP receiver plus one
 //                                   PostMessage hop), both asked for over the same control
 //                                   connection to the fake PBX; calls come as calls ring, the
 //                                   gap (250 ms) apart from the last clearing and the floor
-//                                   (the burst is P2)
+//                                   (the burst is P2); "nocard": without the business-card
+//                                   plug-in (its share of the figure)
 //   CallPathBench burst <messages> [nocard]
 //                                   P2: that many CallInfo messages (alert and clearing of
 //                                   half as many calls) within one second: none lost, in
@@ -79,9 +80,9 @@ LRESULT CALLBACK FloorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-int Latency(int calls, DWORD gap)
+int Latency(int calls, DWORD gap, bool noCard)
 {
-    LoggedInHost host("CallPathBench");
+    LoggedInHost host("CallPathBench", noCard);
     if (!host.Start())
         return 1;
     WNDCLASSW wc = {};
@@ -132,7 +133,7 @@ int Latency(int calls, DWORD gap)
     }
     double pm = bench::Median(product) * 1000, p99 = bench::Quantile(product, 0.99) * 1000;
     double fm = bench::Median(bare) * 1000, f99 = bench::Quantile(bare, 0.99) * 1000;
-    bench::Row("P1", "CallInfo alert from the fake PBX until Type 44 reaches the Info category" +
+    bench::Row(noCard ? "P1 (no business card)" : "P1", "CallInfo alert from the fake PBX until Type 44 reaches the Info category" +
                          bench::Fmt(" (%.0f calls, ", calls) + bench::Fmt("each %.0f ms after the last clearing and ", gap) +
                          "the floor's frame; median, p99)",
                bench::Fmt("median %.2f ms", pm) + bench::Fmt(" = floor + %.2f ms; ", pm - fm) +
@@ -360,7 +361,8 @@ int wmain(int argc, wchar_t** argv)
     std::wstring mode = argv[1];
     int n = _wtoi(argv[2]);
     if (mode == L"latency")
-        return Latency(n, argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 250);
+        return Latency(n, argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 250,
+                       argc > 4 && lstrcmpW(argv[4], L"nocard") == 0);
     if (mode == L"burst")
         return Burst(n, argc > 3 && lstrcmpW(argv[3], L"nocard") == 0);
     if (mode == L"rest")
