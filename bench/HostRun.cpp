@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "bench/BenchStats.h"
 #include "foundation/RegTool.h"
 #include "tests/support/TestSupport.h"
 
@@ -163,6 +164,20 @@ std::wstring HostReportedStatus(DWORD pid)
     GetPrivateProfileStringW(L"ProgramStatus", L"Status", L"", status, _countof(status), report.c_str());
     GetPrivateProfileStringW(L"ProgramStatus", L"ProcID", L"", id, _countof(id), report.c_str());
     return std::to_wstring(pid) == id ? status : L"";
+}
+
+double MinimalProgramEnd()
+{
+    Program program;
+    if (!program.Start(testing_support::ProgramFolder() + L"MinimalWindow.exe"))
+        return -1;
+    HWND window = WaitAnsweringWindow(program, L"OrvixBenchMinimal", 0, 60000);
+    if (!window)
+        return -1;
+    double t0 = Now();
+    if (!PostMessageW(window, WM_CLOSE, 0, 0) || program.WaitExit(30000) == STILL_ACTIVE)
+        return -1;
+    return Now() - t0;
 }
 
 RunningStateGuard::RunningStateGuard() : m_old(GetRunningState())

@@ -68,6 +68,11 @@ bool SendText(HWND window, const std::wstring& text, DWORD milliseconds);
 // else an empty text.
 std::wstring HostReportedStatus(DWORD pid);
 
+// Starts the minimal window program (MinimalWindow.exe beside the benchmarks), waits for its
+// window, posts WM_CLOSE and returns the seconds until it is gone: the comparison for an end;
+// negative when it failed.
+double MinimalProgramEnd();
+
 // The host's class name and window marker.
 extern const wchar_t kHostClass[];
 constexpr LONG_PTR kHostMarker = 0x4578AD11;

@@ -35,7 +35,11 @@ bool UpperPath(DWORD processId, wchar_t* path)
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     if (!process)
         return false;
-    DWORD n = K32GetModuleFileNameExW(process, nullptr, path, kProcessPathChars);
+    // The image path in one query: the module list of another process (K32GetModuleFileNameExW)
+    // is read from that process's memory piece by piece.
+    DWORD n = kProcessPathChars;
+    if (!QueryFullProcessImageNameW(process, 0, path, &n))
+        n = 0;
     CloseHandle(process);
     if (n == 0)
         return false;

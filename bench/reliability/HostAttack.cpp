@@ -4,13 +4,16 @@
 // dump). Types that legitimately open dialogs or menus, switch plug-ins or end the host are
 // not thrown: their effect is the command, not an attack.
 //
-//   HostAttack [--seed N] [--count N] [--seconds S]
+//   HostAttack [--seed N] [--count N] [--seconds S] [--row]
+// With --row the end after the flood is also printed as a benchmark row (P8), against a
+// minimal window program's end by WM_CLOSE.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/BenchStats.h"
 #include "bench/HostRun.h"
 #include "bench/ProbeLog.h"
 #include "tests/support/TestSupport.h"
@@ -132,6 +135,9 @@ int wmain(int argc, wchar_t** argv)
 {
     uint64_t seed = 1, count = 100000;
     double seconds = 900;
+    bool row = false;
+    for (int i = 1; i < argc; ++i)
+        row = row || lstrcmpW(argv[i], L"--row") == 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::wstring a = argv[i];
         if (a == L"--seed")
@@ -238,9 +244,11 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     DWORD t0 = GetTickCount();
+    double t1 = bench::Now();
     bench::SendText(window, bench::BusText(L"10", {}), 10000);
     DWORD code = host.WaitExit(30000);
     DWORD endMs = GetTickCount() - t0;
+    double end = bench::Now() - t1;
     size_t dumps = folder.CountCrashDumps();
     wprintf(L"HostAttack: seed %llu: %llu texts and %llu foreign posts in %.1f s; slowest answer %lu ms; ended "
             L"with code %ld after %lu ms; %u crash dumps\n",
@@ -255,6 +263,16 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"HostAttack: FAILED: the time bound stopped the run after %llu of %llu actions\n",
                  (unsigned long long)done, (unsigned long long)count);
         return 1;
+    }
+    if (row) {
+        double minimal = bench::MinimalProgramEnd();
+        bench::Row("P8 (after R2's flood)",
+                   "program-end text until the host is gone, after R2's flood of " + bench::Fmt("%.0f actions ", double(done)) +
+                       bench::Fmt("(%.0f hostile texts, ", double(texts)) + bench::Fmt("%.0f foreign posts, ", double(posts)) +
+                       bench::Fmt("seed %.0f; ", double(seed)) +
+                       "PluginInfoVisette, PluginTelephonyOrkane not logged in, a recording trace plug-in; one run)",
+                   bench::Fmt("%.0f ms", end * 1000), bench::Fmt("WM_CLOSE to minimal program %.0f ms", minimal * 1000),
+                   minimal > 0 ? end / minimal : -1, "≤ 2× and < 1 s", minimal > 0 && end / minimal <= 2 && end < 1.0);
     }
     return 0;
 }
