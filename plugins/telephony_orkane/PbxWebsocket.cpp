@@ -269,6 +269,16 @@ DWORD WINAPI MonitorThread(LPVOID param)
                 break;  // being stopped: the stopper closes the handles
             LogLine(0, L"Func.MonitorThread.Error.%s receive %d %s", conn->m_szSection, error,
                     PluginSupport::GetErrorText(error));
+            // The connection is gone: no close handshake, which would wait for a close frame
+            // that cannot come (under Wine up to the receive timeout); the handle only.
+            EnterCriticalSection(&conn->m_csHandles);
+            if (conn->m_hWebSocketHandle == websocket)
+                conn->m_hWebSocketHandle = nullptr;
+            else
+                websocket = nullptr;
+            LeaveCriticalSection(&conn->m_csHandles);
+            if (websocket)
+                WinHttpCloseHandle(websocket);
             CloseWebSocket(conn, FALSE);
             OnConnectionLost(conn);
             break;
