@@ -103,6 +103,19 @@ DWORD WINAPI CloseThatLeavesTheReceive(HINTERNET, USHORT, PVOID, DWORD)
     return NO_ERROR;
 }
 
+// The application login with what the user connection obtained for it (the info object as
+// raw JSON, as the PBX gave it).
+BOOL SendAppLogin()
+{
+    wchar_t text[4096];
+    FormatW(text, _countof(text),
+            L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\",\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
+            InnovaphoneVarsUser.m_szApp, InnovaphoneVarsUser.m_szDomain, InnovaphoneVarsUser.m_szSip,
+            InnovaphoneVarsUser.m_szGUID, InnovaphoneVarsUser.m_szDN, InnovaphoneVarsUser.m_szInfo,
+            InnovaphoneVarsUser.m_szPbxObj, InnovaphoneVarsUser.m_szDigest);
+    return SendRequest(&InnovaphoneVarsApp, text, 5000);
+}
+
 class PbxWebsocketTest : public testing::Test {
 public:
     void SetUp() override
@@ -189,12 +202,7 @@ public:
         // Its own result ended the wait: the values are there.
         ASSERT_STRNE(L"", InnovaphoneVarsUser.m_szDigest);
         ASSERT_STREQ(L"anna.test", InnovaphoneVarsUser.m_szCN);
-        FormatW(text, _countof(text),
-                L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\",\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
-                InnovaphoneVarsUser.m_szApp, InnovaphoneVarsUser.m_szDomain, InnovaphoneVarsUser.m_szSip,
-                InnovaphoneVarsUser.m_szGUID, InnovaphoneVarsUser.m_szDN, InnovaphoneVarsUser.m_szInfo,
-                InnovaphoneVarsUser.m_szPbxObj, InnovaphoneVarsUser.m_szDigest);
-        ASSERT_TRUE(SendRequest(&InnovaphoneVarsApp, text, 5000));
+        ASSERT_TRUE(SendAppLogin());
         ASSERT_TRUE(InnovaphoneVarsApp.m_bLogin);
     }
 
@@ -283,12 +291,7 @@ TEST_F(PbxWebsocketTest, ApplicationLoginWithTheDigestTheUserConnectionObtains)
     EXPECT_STREQ(L"anna.test", InnovaphoneVarsUser.m_szCN);
     EXPECT_EQ(L'{', InnovaphoneVarsUser.m_szInfo[0]);
     EXPECT_EQ(L'}', InnovaphoneVarsUser.m_szInfo[wcslen(InnovaphoneVarsUser.m_szInfo) - 1]);
-    FormatW(text, _countof(text),
-            L"{\"mt\":\"AppLogin\",\"app\":\"%s\",\"domain\":\"%s\",\"sip\":\"%s\",\"guid\":\"%s\",\"dn\":\"%s\",\"info\":%s,\"pbxObj\":\"%s\",\"digest\":\"%s\"}",
-            InnovaphoneVarsUser.m_szApp, InnovaphoneVarsUser.m_szDomain, InnovaphoneVarsUser.m_szSip,
-            InnovaphoneVarsUser.m_szGUID, InnovaphoneVarsUser.m_szDN, InnovaphoneVarsUser.m_szInfo,
-            InnovaphoneVarsUser.m_szPbxObj, InnovaphoneVarsUser.m_szDigest);
-    ASSERT_TRUE(SendRequest(&InnovaphoneVarsApp, text, 5000));
+    ASSERT_TRUE(SendAppLogin());
     EXPECT_TRUE(InnovaphoneVarsApp.m_bLogin);
 
     // A digest the PBX did not hand out is refused (after a fresh challenge: each is used once).
@@ -634,8 +637,9 @@ TEST_F(PbxWebsocketTest, ConcurrentSendersKeepTheirRequestsWhole)
             FormatA(probe, sizeof probe, "\"from\": \"%s\", \"n\": %d,", from, i);
             size_t first = text.find(probe);
             EXPECT_NE(std::string::npos, first) << probe;
-            if (first != std::string::npos)
+            if (first != std::string::npos) {
                 EXPECT_EQ(std::string::npos, text.find(probe, first + 1)) << probe;
+            }
         }
     }
     EXPECT_EQ(std::string::npos, text.find("\"bad\"")) << "a request arrived garbled";
@@ -663,8 +667,9 @@ TEST_F(PbxWebsocketTest, BadMessagesAreLoggedAndIgnored)
         testing_support::PumpFor(20);  // the lines the set-up posted
         m_host.Clear();
         ASSERT_TRUE(Control(&InnovaphoneVarsUser, L"", c.step)) << testing::PrintToString(std::wstring(c.step));
-        if (c.logged)
+        if (c.logged) {
             EXPECT_EQ(1u, CountLogs(c.logged)) << testing::PrintToString(std::wstring(c.step));
+        }
         EXPECT_TRUE(m_host.OfType(QOR_BUSMSG_CALLSTATE).empty());
         EXPECT_NE(nullptr, InnovaphoneVarsUser.m_hWebSocketHandle);
     }
@@ -738,8 +743,9 @@ TEST_F(PbxWebsocketTest, RequestsGoWholeOrNotAtAll)
             std::string whole = "\"pad\": \"" + std::string(40, 'x') + "\xc3\xa4" + std::string(c.pad - 42, 'x') + "\"}";
             EXPECT_NE(std::string::npos, log.find(whole, at)) << c.pad;
         }
-        if (c.logged)
+        if (c.logged) {
             EXPECT_EQ(1u, CountLogs(c.logged)) << c.pad;
+        }
     }
 }
 
