@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -127,6 +129,47 @@ bool WineMissedTheStart(ULONGLONG startCallMs)
            status.dwWin32ExitCode == ERROR_SERVICE_NEVER_STARTED;
 }
 
+// Seen now and then under wine64 (about one start in ten there): the start call succeeds, the
+// service is reported STOPPED with exit code 0 within seconds, the host's status report still
+// says STARTING (it never reached its message loop), and the host's process may stay behind,
+// so that the service cannot be deleted. The cause is not found yet; such a start is tried
+// again, after the process left behind is ended, and the run's summary names it.
+const char kEndedDuringStartUp[] =
+    "the service was reported stopped while the host was still starting (cause not found yet)";
+bool EndedDuringStartUp(const std::wstring& folder)
+{
+    SERVICE_STATUS status = QueryTestService();
+    if (status.dwCurrentState != SERVICE_STOPPED || status.dwWin32ExitCode != 0)
+        return false;
+    std::vector<BYTE> bytes = testing_support::ReadFileBytes(folder + L"\\LOG\\StatusReport.ini");
+    std::string report(bytes.begin(), bytes.end());
+    size_t section = report.find("[ProgramStatus]");
+    return section != std::string::npos && report.find("Status=STARTING", section) != std::string::npos;
+}
+
+// Ends every process started from the folder's program files (a host the service manager
+// lost track of).
+void EndProcessesOf(const std::wstring& folder)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {sizeof(entry)};
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                     entry.th32ProcessID);
+        if (!process)
+            continue;
+        wchar_t path[MAX_PATH] = L"";
+        DWORD size = MAX_PATH;
+        if (QueryFullProcessImageNameW(process, 0, path, &size) && size > folder.size() &&
+            _wcsnicmp(path, folder.c_str(), folder.size()) == 0 && path[folder.size()] == L'\\') {
+            TerminateProcess(process, 99);
+            WaitForSingleObject(process, 10000);
+        }
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+}
+
 // A state seen by polling, and how many plug-in calls had been recorded by then.
 struct SeenState {
     DWORD state;
@@ -161,6 +204,10 @@ protected:
     void TearDown() override
     {
         RemoveTestService(m_processId);
+        // A host that a failed start left behind would keep the service from being deleted,
+        // and every later case from installing it.
+        EndProcessesOf(m_folder);
+        WaitUntil([] { return !ServiceExists(kService); }, 5000, 100);
         testing_support::RemoveTree(m_folder);
     }
 
@@ -183,7 +230,9 @@ protected:
         DWORD state = 0;
         size_t firstCall = 0;
         bool startCallOk = false;
-        bool started = testing_support::RetryWhileWineMisses(3, kWineStartDeadline, [&] {
+        static char reason[160];
+        snprintf(reason, sizeof reason, "%s", kWineStartDeadline);
+        bool started = testing_support::RetryWhileWineMisses(3, reason, [&] {
             firstCall = m_log.Calls().size();
             ULONGLONG before = GetTickCount64();
             startCallOk = start();
@@ -192,9 +241,20 @@ protected:
                 state = GetServiceState(kService);
                 return state == SERVICE_RUNNING || state == SERVICE_STOPPED;
             }, 30000);
-            return state != SERVICE_RUNNING && WineMissedTheStart(startCallMs);
+            if (state == SERVICE_RUNNING)
+                return false;
+            if (WineMissedTheStart(startCallMs)) {
+                snprintf(reason, sizeof reason, "%s", kWineStartDeadline);
+                return true;
+            }
+            if (EndedDuringStartUp(m_folder)) {
+                snprintf(reason, sizeof reason, "%s", kEndedDuringStartUp);
+                EndProcessesOf(m_folder);
+                return true;
+            }
+            return false;
         });
-        ASSERT_TRUE(started) << kWineStartDeadline << " on every try";
+        ASSERT_TRUE(started) << reason << " on every try";
         EXPECT_TRUE(startCallOk);
         ASSERT_EQ(DWORD(SERVICE_RUNNING), state);
         m_processId = GetServiceProcessId(kService);
