@@ -154,6 +154,19 @@ Life RunLoggedIn(double settle, std::string* why)
     }
 }
 
+// The row of an end figure: the host's ends against the minimal program's, with the text of
+// what was measured before the run's figures.
+void EndRow(const std::string& id, const std::string& what, const std::vector<double>& hostEnd,
+            const std::vector<double>& hostEnded, const std::vector<double>& minEnd, int runs)
+{
+    double c = bench::Median(hostEnd), d = bench::Median(minEnd);
+    bench::Row(id.c_str(), what + bench::Fmt("median of %.0f; max ", runs) +
+                       bench::Fmt("%.0f ms; ", bench::Quantile(hostEnd, 1.0) * 1000) +
+                       bench::Fmt("report said ENDED after %.0f ms)", bench::Median(hostEnded) * 1000),
+               bench::Fmt("%.0f ms", c * 1000), bench::Fmt("WM_CLOSE to minimal program %.0f ms", d * 1000), c / d,
+               "≤ 2× and < 1 s", c / d <= 2 && c < 1.0);
+}
+
 int LoggedIn(int runs, double settle, const std::wstring& minimal)
 {
     std::vector<double> hostEnd, hostEnded, minEnd;
@@ -169,15 +182,10 @@ int LoggedIn(int runs, double settle, const std::wstring& minimal)
         hostEnded.push_back(h.ended);
         minEnd.push_back(m.end);
     }
-    double c = bench::Median(hostEnd), d = bench::Median(minEnd);
-    bench::Row("P8 (logged in)",
-               "program-end text from another program until the host is gone, both plug-ins logged in to the fake PBX "
-               "(UserEnd and both websockets closed by close frames in every run" +
-                   bench::Fmt("; median of %.0f; max ", runs) +
-                   bench::Fmt("%.0f ms; ", bench::Quantile(hostEnd, 1.0) * 1000) +
-                   bench::Fmt("report said ENDED after %.0f ms)", bench::Median(hostEnded) * 1000),
-               bench::Fmt("%.0f ms", c * 1000), bench::Fmt("WM_CLOSE to minimal program %.0f ms", d * 1000), c / d,
-               "≤ 2× and < 1 s", c / d <= 2 && c < 1.0);
+    EndRow("P8 (logged in)",
+           "program-end text from another program until the host is gone, both plug-ins logged in to the fake PBX "
+           "(UserEnd and both websockets closed by close frames in every run; ",
+           hostEnd, hostEnded, minEnd, runs);
     return 0;
 }
 
@@ -248,12 +256,7 @@ int wmain(int argc, wchar_t** argv)
                a / b, "≤ 1.5×", a / b <= 1.5,
                bench::Fmt("beyond the pauses %.2f× the minimal program, ", beyond / b) +
                    bench::Fmt("%.2f× its DLL twin", beyond / tw));
-    double c = bench::Median(hostEnd), d = bench::Median(minEnd);
-    bench::Row(id8, "program-end text from another program until the host is gone, with " + plugins +
-                         bench::Fmt(" (median of %.0f; max ", runs) +
-                         bench::Fmt("%.0f ms; ", bench::Quantile(hostEnd, 1.0) * 1000) +
-                         bench::Fmt("report said ENDED after %.0f ms)", bench::Median(hostEnded) * 1000),
-               bench::Fmt("%.0f ms", c * 1000), bench::Fmt("WM_CLOSE to minimal program %.0f ms", d * 1000), c / d,
-               "≤ 2× and < 1 s", c / d <= 2 && c < 1.0);
+    EndRow(id8, "program-end text from another program until the host is gone, with " + plugins + " (", hostEnd,
+           hostEnded, minEnd, runs);
     return 0;
 }
