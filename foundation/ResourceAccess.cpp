@@ -253,7 +253,14 @@ BOOL CResourceAccess::LoadStringCopy(UINT id, wchar_t* buf, size_t capacity) con
 
 BSTR CResourceAccess::GetStringAsBSTR(UINT id, const wchar_t* defaultText)
 {
-    return SysAllocString(GetString(id, defaultText));
+    // The automation library is loaded on the first call: the host asks for no BSTR at start.
+    typedef BSTR(WINAPI * AllocFn)(const OLECHAR*);
+    static const AllocFn alloc = [] {
+        HMODULE library = LoadLibraryW(L"oleaut32.dll");
+        return library ? reinterpret_cast<AllocFn>(reinterpret_cast<void*>(GetProcAddress(library, "SysAllocString")))
+                       : nullptr;
+    }();
+    return alloc ? alloc(GetString(id, defaultText)) : nullptr;
 }
 
 BOOL CResourceAccess::SetItemText(HWND dialog, int itemId, UINT id, const wchar_t* defaultText)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ole2.h>
+
 #include <string>
 #include <vector>
 
@@ -55,6 +57,97 @@ TEST(BrowseForFolder, FolderItemListOfAPath)
     EXPECT_EQ(nullptr, list);
     RemoveTree(folder);
     CoUninitialize();
+}
+
+BOOL CALLBACK MatchShownDialog(HWND window, LPARAM param)
+{
+    wchar_t name[16] = L"";
+    GetClassNameW(window, name, _countof(name));
+    if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+// The dialog window a thread opened, once it is there (nullptr after the wait, or once the
+// thread ended without one).
+HWND WaitForDialogOf(HANDLE thread, DWORD threadId, DWORD milliseconds)
+{
+    ULONGLONG start = GetTickCount64();
+    for (;;) {
+        HWND found = nullptr;
+        EnumThreadWindows(threadId, MatchShownDialog, reinterpret_cast<LPARAM>(&found));
+        if (found || GetTickCount64() - start > milliseconds)
+            return found;
+        if (WaitForSingleObject(thread, 20) == WAIT_OBJECT_0)
+            return nullptr;
+    }
+}
+
+// One file dialog on a thread of its own. Kept on the heap: a dialog that never showed is left
+// running with it.
+struct DialogRun {
+    bool save = false;
+    wchar_t path[512] = L"";
+    int result = -1;
+};
+
+DWORD WINAPI RunDialog(void* param)
+{
+    auto* run = static_cast<DialogRun*>(param);
+    OleInitialize(nullptr);
+    const wchar_t filter[] = L"Text\0*.txt\0\0";
+    run->result = run->save ? SaveFileDialog(nullptr, L"Save as", run->path, filter)
+                            : OpenFileDialog(nullptr, L"Open", run->path, filter);
+    OleUninitialize();
+    return 0;
+}
+
+// The file dialogs through the real common dialog library: a name typed into the dialog comes
+// back in the path, a cancelled dialog chooses nothing.
+TEST(FileDialogs, TheChosenFileComesBackAndACancelChoosesNone)
+{
+    std::wstring folder = MakeTempFolder(L"filedialog");
+    WriteFileBytes(folder + L"existing.txt", "x", 1);
+    struct Case { bool save; const wchar_t* name; int button; int result; const wchar_t* chosen; };
+    const Case cases[] = {
+        {false, L"existing.txt", IDOK, 1, L"existing.txt"},
+        {true, L"new.txt", IDOK, 1, L"new.txt"},
+        {false, L"existing.txt", IDCANCEL, 0, nullptr},
+        {true, L"new.txt", IDCANCEL, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.save ? "save " : "open ") << (c.button == IDOK ? "OK" : "Cancel"));
+        auto* run = new DialogRun;
+        run->save = c.save;
+        lstrcpynW(run->path, (folder + L"start.txt").c_str(), _countof(run->path));
+        DWORD threadId = 0;
+        HANDLE thread = CreateThread(nullptr, 0, RunDialog, run, 0, &threadId);
+        ASSERT_NE(nullptr, thread);
+        HWND window = WaitForDialogOf(thread, threadId, 20000);
+        if (!window) {
+            ADD_FAILURE() << "no file dialog opened";
+            if (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) {
+                CloseHandle(thread);
+                continue;
+            }
+        } else {
+            // The Explorer-style dialog's name box is a combo box (cmb13), the old style's an
+            // edit control (edt1).
+            if (!SetDlgItemTextW(window, 0x47c, c.name))
+                SetDlgItemTextW(window, 0x480, c.name);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(c.button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(window, c.button)));
+        }
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 20000)) << "the dialog did not close";
+        CloseHandle(thread);
+        EXPECT_EQ(c.result, run->result);
+        if (c.chosen) {
+            EXPECT_EQ(0, lstrcmpiW((folder + c.chosen).c_str(), run->path)) << run->path;
+        }
+        delete run;
+    }
+    RemoveTree(folder);
 }
 
 struct MenuCall { UINT flags; int x; int y; HWND owner; };

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The installed tree's program files carry no debug information, and each code file's debug
 information is kept in the symbols folder, named by the file's debug link with the right CRC.
+The host program does not import the libraries it loads only on demand: each one Wine maps and
+starts at every start of the host (the common dialogs bring the printing stack with them).
 
 usage: check_shipped_files.py <objdump> <objcopy> <dist folder> <symbols folder>
 """
@@ -9,6 +11,9 @@ import subprocess
 import sys
 import tempfile
 import zlib
+
+# Libraries the host loads when it first needs them, never at its start.
+ON_DEMAND = ["comdlg32.dll", "oleaut32.dll"]
 
 # The files built from code (the language libraries hold resources only).
 CODE_FILES = ["OrvixTelvane.exe", "PluginTelephony/PluginTelephonyOrkane.DLL", "PluginInfo/PluginInfoVisette.DLL"]
@@ -22,6 +27,11 @@ def sections(objdump, path):
         if len(parts) >= 2 and parts[0].isdigit():
             names.append(parts[1])
     return names
+
+
+def imports(objdump, path):
+    out = subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True).stdout
+    return [line.split(":", 1)[1].strip().lower() for line in out.splitlines() if "DLL Name:" in line]
 
 
 def main():
@@ -63,6 +73,10 @@ def main():
             failures.append(f"{rel}: debug link names {name!r}, not {os.path.basename(kept)!r}")
         if crc != actual:
             failures.append(f"{rel}: debug link CRC {crc:08X}, the kept file's is {actual:08X}")
+    host = os.path.join(dist, "OrvixTelvane.exe")
+    if os.path.exists(host):
+        for name in set(imports(objdump, host)) & set(ON_DEMAND):
+            failures.append(f"OrvixTelvane.exe imports {name}, which it loads only when it needs it")
     for f in failures:
         print("FAIL:", f)
     print(f"checked {len(shipped)} program files")
