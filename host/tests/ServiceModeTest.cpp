@@ -450,6 +450,31 @@ TEST_F(ServiceMode, PauseContinueAndOtherControlsChangeOnlyTheReportedState)
             << c.tag << " got bus type " << c.type;
 }
 
+// The service manager runs ServiceMain, and passes on controls, as soon as the dispatcher
+// connects, which may be while the GUI thread is still early in its start-up (a busy machine
+// holds it there; the launcher holds it 1.5 s). The state ServiceMain reported stands: the
+// answers to the interrogations during and after that start-up keep the service RUNNING with
+// its controls, and it stops as usual.
+TEST_F(ServiceMode, AHostHeldEarlyInItsStartUpStaysRunning)
+{
+    const char hold[] = "1500";
+    testing_support::WriteFileBytes(m_folder + L"\\ServiceLauncherHold.txt", hold, sizeof(hold) - 1);
+    ASSERT_NO_FATAL_FAILURE(InstallLauncher());
+    ASSERT_NO_FATAL_FAILURE(StartAndWaitRunning(StartTestService));
+    // Past the hold now: the plug-ins have been initialised.
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), GetServiceState(kService));
+    SERVICE_STATUS status = QueryTestService();
+    EXPECT_EQ(DWORD(SERVICE_RUNNING), status.dwCurrentState);
+    EXPECT_EQ(DWORD(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS), status.dwServiceType);
+    EXPECT_EQ(DWORD(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE | SERVICE_ACCEPT_SHUTDOWN),
+              status.dwControlsAccepted);
+    EXPECT_EQ(m_processId, GetServiceProcessId(kService));
+
+    Control(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(0u, WaitProcessEnd());
+    EXPECT_TRUE(AllCalled(m_log.Calls(), L"BeforeClose"));
+}
+
 TEST_F(ServiceMode, UninstallStopsDeletesAndClosesTheRunningHost)
 {
     ASSERT_NO_FATAL_FAILURE(InstallLauncher());
