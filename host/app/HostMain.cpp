@@ -111,6 +111,11 @@ int RefusalReason()
 int RunHost()
 {
     CreateMainWindow();
+    // The status record is complete before the dispatcher thread exists: the service manager
+    // may run ServiceMain, and send controls whose answers report the record, while this
+    // thread is still early in the start-up. Filled in there, it overwrote the RUNNING that
+    // ServiceMain had reported with STOPPED, and the next control's answer stopped the service.
+    PrepareServiceStatus();
     if (g_pfnIsSystemAccount()) {
         g_bServiceMode = 1;
         DWORD id = 0;

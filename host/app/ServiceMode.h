@@ -12,6 +12,8 @@ DWORD WINAPI ServiceDispatcherThread(void* param);
 // Service control to "CorvallExpress" through the service control manager.
 void ControlHostService(DWORD control);
 // The service status record: own process, interactive, stopped, accepts stop, pause/continue, shutdown.
+// Called once, before the dispatcher thread starts: from then on ServiceMain and the control
+// handler own the record.
 void PrepareServiceStatus();
 // Reports the state to the service control manager (service mode only; tray mode only logs).
 void SetStatus(DWORD state);

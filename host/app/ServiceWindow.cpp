@@ -165,7 +165,7 @@ CServiceWindow::CServiceWindow()
     srand(static_cast<unsigned>(time(nullptr)));
     WriteLastError(L"OK");
     WriteProgramStatus(L"STARTING");
-    PrepareServiceStatus();
+    // The service status record was prepared before the dispatcher thread started (RunHost).
     CVersionTool version(static_cast<HMODULE>(nullptr));
     if (!g_bServiceMode) {
         g_InfoIcon.SetEnabled(TRUE);
