@@ -253,14 +253,7 @@ BOOL CResourceAccess::LoadStringCopy(UINT id, wchar_t* buf, size_t capacity) con
 
 BSTR CResourceAccess::GetStringAsBSTR(UINT id, const wchar_t* defaultText)
 {
-    // The automation library is loaded on the first call: the host asks for no BSTR at start.
-    typedef BSTR(WINAPI * AllocFn)(const OLECHAR*);
-    static const AllocFn alloc = [] {
-        HMODULE library = LoadLibraryW(L"oleaut32.dll");
-        return library ? reinterpret_cast<AllocFn>(reinterpret_cast<void*>(GetProcAddress(library, "SysAllocString")))
-                       : nullptr;
-    }();
-    return alloc ? alloc(GetString(id, defaultText)) : nullptr;
+    return SysAllocString(GetString(id, defaultText));
 }
 
 BOOL CResourceAccess::SetItemText(HWND dialog, int itemId, UINT id, const wchar_t* defaultText)

@@ -37,18 +37,6 @@ void FolderOfPath(wchar_t* folder, size_t size, const wchar_t* path)
         folder[0] = L'\0';
 }
 
-// The common dialog library brings the printing stack (winspool and its helpers) with it: it is
-// loaded when a file dialog is first asked for, not with every program that links this library.
-typedef BOOL(WINAPI* FileDialogFn)(LPOPENFILENAMEW);
-FileDialogFn FileDialogFunction(bool save)
-{
-    HMODULE library = LoadLibraryW(L"comdlg32.dll");
-    if (!library)
-        return nullptr;
-    return reinterpret_cast<FileDialogFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
-}
-
 int RunFileDialog(HWND owner, const wchar_t* title, wchar_t* path, const wchar_t* filter, DWORD flags, bool save)
 {
     wchar_t folder[kPath] = L"";
@@ -63,10 +51,7 @@ int RunFileDialog(HWND owner, const wchar_t* title, wchar_t* path, const wchar_t
     dialog.lpstrInitialDir = folder[0] ? folder : nullptr;
     dialog.lpstrTitle = save ? title : nullptr;
     dialog.Flags = flags;
-    static const FileDialogFn openDialog = FileDialogFunction(false);
-    static const FileDialogFn saveDialog = FileDialogFunction(true);
-    FileDialogFn run = save ? saveDialog : openDialog;
-    return run && run(&dialog) ? 1 : 0;
+    return (save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)) ? 1 : 0;
 }
 
 }  // namespace

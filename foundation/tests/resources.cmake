@@ -1,7 +1,7 @@
 # Language resources and version blocks.
 orvix_add_test(foundation_resources_test
   SOURCES tests/ResourceAccessTest.cpp tests/VersionResourceTest.cpp
-  LIBS foundation version oleaut32)
+  LIBS foundation version)
 # The language libraries of dist/ are read by the tests.
 add_dependencies(foundation_resources_test orvix_resource_De orvix_resource_En resource_fixture)
 # The test program's own version block, with texts that need escaping.
