@@ -105,6 +105,21 @@ int DeleteServiceByName(const wchar_t* name)
 
 int ServiceExists(const wchar_t* name)
 {
+    // Every tray start asks this, and the answer is nearly always no. The service manager
+    // keeps each service it knows under a registry key of the service's name, so a name
+    // without one is answered here, without the round trip to the manager. A key alone does
+    // not make a service (one written by hand is unknown until the manager reads it): the
+    // manager decides then, and whenever the key cannot be told missing.
+    if (name && *name && !wcschr(name, L'\\') && !wcschr(name, L'/')) {
+        wchar_t path[512];
+        FormatW(path, _countof(path), L"SYSTEM\\CurrentControlSet\\Services\\%s", name);
+        HKEY key = nullptr;
+        LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
+        if (opened == ERROR_SUCCESS)
+            RegCloseKey(key);
+        else if (opened == ERROR_FILE_NOT_FOUND && wcslen(path) < _countof(path) - 1)
+            return 0;
+    }
     OpenedService service(name, SC_MANAGER_CONNECT, SERVICE_QUERY_CONFIG);
     return service.get() ? 1 : 0;
 }

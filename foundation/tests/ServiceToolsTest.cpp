@@ -151,6 +151,7 @@ TEST(Services, ImagePathForms)
         RegCloseKey(h);
         EXPECT_STREQ(c.expected, GetServiceImagePath(name.c_str())) << c.stored;
     }
+    EXPECT_EQ(0, ServiceExists(name.c_str())) << "a key that the service manager does not know is no service";
     // An expandable path, as the service manager writes it.
     HKEY h = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr));
