@@ -10,6 +10,8 @@
 namespace {
 
 constexpr size_t kPathChars = 511;
+// Where the service manager keeps each service it knows, under a key of the service's name.
+const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\";
 
 // Both handles of one opened service, closed together.
 class OpenedService {
@@ -105,14 +107,14 @@ int DeleteServiceByName(const wchar_t* name)
 
 int ServiceExists(const wchar_t* name)
 {
-    // Every tray start asks this, and the answer is nearly always no. The service manager
-    // keeps each service it knows under a registry key of the service's name, so a name
-    // without one is answered here, without the round trip to the manager. A key alone does
-    // not make a service (one written by hand is unknown until the manager reads it): the
-    // manager decides then, and whenever the key cannot be told missing.
+    // Every tray start asks this, and the answer is nearly always no: a name without a key is
+    // answered here, without the round trip to the service manager. A key alone does not
+    // make a service (one written by hand is unknown until the manager reads it): the manager
+    // decides then, and whenever the key cannot be told missing. Read access only, so that a
+    // standard user's start is answered here too.
     if (name && *name && !wcschr(name, L'\\') && !wcschr(name, L'/')) {
         wchar_t path[512];
-        FormatW(path, _countof(path), L"SYSTEM\\CurrentControlSet\\Services\\%s", name);
+        FormatW(path, _countof(path), L"%s%s", kServicesKey, name);
         HKEY key = nullptr;
         LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key);
         if (opened == ERROR_SUCCESS)
@@ -201,7 +203,7 @@ const wchar_t* GetServiceImagePath(const wchar_t* name)
     if (!name || !*name)
         return t_imagePath;
     wchar_t keyPath[256];
-    FormatW(keyPath, _countof(keyPath), L"SYSTEM\\CurrentControlSet\\Services\\%s", name);
+    FormatW(keyPath, _countof(keyPath), L"%s%s", kServicesKey, name);
     CRegTool reg;
     if (reg.OpenExistingKey(HKEY_LOCAL_MACHINE, keyPath) != ERROR_SUCCESS)
         return t_imagePath;
