@@ -9,6 +9,16 @@
 find_program(ORVIX_NM NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-nm REQUIRED)
 find_program(ORVIX_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 
+# On i686, GNU ld leaves a delay-import slot empty (zero) when the call reaches it through a
+# __declspec(dllimport) declaration ("call *__imp__Name@n"), so the first call jumps to
+# address 0; a plain declaration calls the library's stub ("jmp *slot"), whose slot holds the
+# loader thunk. The headers of oleaut32 and comdlg32 declare their functions dllimport: on
+# i686 every declaration is made plain. Calls to libraries loaded at start then go through
+# their import stubs, one jump more.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_definitions(DECLSPEC_IMPORT=)
+endif()
+
 function(orvix_delay_import)
   foreach(name ${ARGN})
     if(TARGET delayed::${name})
