@@ -475,6 +475,8 @@ TEST_F(EndToEnd, Step4_AnswerAndReleaseOnThePbx)
     Tell(3, {{L"Command", L"ClearConnection"}});
     EXPECT_TRUE(WaitPbx(L"app", L"UserClear", L"\"call\":" + product().callId));
     EXPECT_TRUE(WaitSeen(L"Trc", 17, L"Event=Idle;"));
+    // The call record is posted after the call state: wait for it too.
+    EXPECT_TRUE(WaitSeen(L"Trc", 44, L"Event=OnConnectionCleared;"));
 
     std::vector<std::wstring> states, events;
     for (const TestPluginCall& c : Seen(L"Trc", L"BusProcess")) {
