@@ -10,6 +10,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 CStatusLog::CStatusLog(DWORD useProgramFolder)
     : m_szReportFile{}, m_szErrorLogFile{}, m_szUser{}, m_szTime{}, m_szProcId{}, m_szProductName{}, m_szRecord{},
@@ -53,12 +55,54 @@ void CStatusLog::UpdateTime()
             t.wMinute, t.wSecond);
 }
 
+namespace {
+
+// Writes the given keys of a section in one write, its other keys kept as they are: each
+// WritePrivateProfileStringW rewrites the whole file. False where the section is too large to
+// read whole; the caller then writes key by key.
+bool WriteSectionKeys(const wchar_t* section, const wchar_t* const* names, const wchar_t* const* values, size_t count,
+                      const wchar_t* file)
+{
+    std::vector<wchar_t> old(8192);
+    DWORD length = GetPrivateProfileSectionW(section, old.data(), static_cast<DWORD>(old.size()), file);
+    if (length >= old.size() - 2)
+        return false;
+    old[length] = L'\0';
+    old[length + 1] = L'\0';
+    std::vector<bool> written(count, false);
+    std::wstring lines;
+    auto append = [&](const wchar_t* name, const wchar_t* value) {
+        lines += name;
+        lines += L'=';
+        lines += value;
+        lines += L'\0';
+    };
+    // "key=value" lines, each ended by a NUL, the last by two.
+    for (const wchar_t* line = old.data(); *line; line += wcslen(line) + 1) {
+        const wchar_t* equals = wcschr(line, L'=');
+        std::wstring name(line, equals ? static_cast<size_t>(equals - line) : wcslen(line));
+        size_t i = 0;
+        while (i < count && (written[i] || lstrcmpiW(name.c_str(), names[i]) != 0))
+            ++i;
+        if (i < count) {
+            append(name.c_str(), values[i]);
+            written[i] = true;
+        } else if (equals) {
+            lines += line;
+            lines += L'\0';
+        }
+    }
+    for (size_t i = 0; i < count; ++i)
+        if (!written[i])
+            append(names[i], values[i]);
+    lines += L'\0';
+    return WritePrivateProfileSectionW(section, lines.c_str(), file) != FALSE;
+}
+
+}  // namespace
+
 void CStatusLog::WriteRecord(const wchar_t* section, const wchar_t* key)
 {
-    WritePrivateProfileStringW(section, L"Time", m_szTime, m_szReportFile);
-    WritePrivateProfileStringW(section, L"User", m_szUser, m_szReportFile);
-    WritePrivateProfileStringW(section, L"ProductName", m_szProductName, m_szReportFile);
-    WritePrivateProfileStringW(section, L"ProcID", m_szProcId, m_szReportFile);
     // Texts from other programs may hold line breaks, which would add lines of their own to
     // the INI file: the stored value keeps them as blanks.
     wchar_t value[512];
@@ -66,7 +110,19 @@ void CStatusLog::WriteRecord(const wchar_t* section, const wchar_t* key)
     for (wchar_t* p = value; *p; ++p)
         if (*p == L'\r' || *p == L'\n')
             *p = L' ';
-    WritePrivateProfileStringW(section, key, value, m_szReportFile);
+    const wchar_t* const names[] = {L"Time", L"User", L"ProductName", L"ProcID", key};
+    const wchar_t* values[] = {m_szTime, m_szUser, m_szProductName, m_szProcId, value};
+    // A record whose key is one of the four keeps its own value there, as it did when the key
+    // was written last.
+    size_t count = _countof(names);
+    for (size_t i = 0; i + 1 < _countof(names); ++i)
+        if (!lstrcmpiW(key, names[i])) {
+            values[i] = value;
+            count = _countof(names) - 1;
+        }
+    if (!WriteSectionKeys(section, names, values, count, m_szReportFile))
+        for (size_t i = 0; i < count; ++i)
+            WritePrivateProfileStringW(section, names[i], values[i], m_szReportFile);
     if (wcsstr(m_szRecord, L".Error.")) {
         FILE* f = _wfopen(m_szErrorLogFile, L"at");
         if (f) {

@@ -158,10 +158,53 @@ protected:
         GetPrivateProfileStringW(section, key, L"<none>", v, 600, m_report.c_str());
         return v;
     }
+    // The names of a section's keys, in the order of the file.
+    std::vector<std::wstring> Names(const wchar_t* section)
+    {
+        std::vector<wchar_t> buffer(65536);
+        DWORD n = GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(buffer.size()), m_report.c_str());
+        std::vector<std::wstring> names;
+        for (const wchar_t* line = buffer.data(); line < buffer.data() + n && *line; line += wcslen(line) + 1)
+            names.emplace_back(line, wcscspn(line, L"="));
+        return names;
+    }
     std::wstring m_folder, m_report, m_errors;
     std::unique_ptr<CStatusLog> m_log;
 };
 }  // namespace
+
+TEST_F(StatusReport, ARecordReplacesItsKeysAndKeepsTheOthers)
+{
+    using Names_ = std::vector<std::wstring>;
+    // Written by another hand beside the host's records.
+    WritePrivateProfileStringW(L"PrgMsg", L"Foreign", L"kept=as is", m_report.c_str());
+    WritePrivateProfileStringW(L"Other", L"Status", L"untouched", m_report.c_str());
+    for (const wchar_t* key : {L"Type", L"Command", L"Partner", L"Sender"})
+        m_log->WriteText(L"PrgMsg", key, key);
+    m_log->WriteText(L"PrgMsg", L"command", L"second");
+    EXPECT_EQ((Names_{L"Foreign", L"Time", L"User", L"ProductName", L"ProcID", L"Type", L"Command", L"Partner", L"Sender"}),
+              Names(L"PrgMsg"));
+    EXPECT_EQ(L"kept=as is", Read(L"PrgMsg", L"Foreign"));
+    EXPECT_EQ(L"Type", Read(L"PrgMsg", L"Type"));
+    EXPECT_EQ(L"second", Read(L"PrgMsg", L"Command"));
+    EXPECT_EQ(std::to_wstring(GetCurrentProcessId()), Read(L"PrgMsg", L"ProcID"));
+    EXPECT_EQ(L"untouched", Read(L"Other", L"Status"));
+    // A record whose key is one of its own four holds its text there.
+    m_log->WriteText(L"PrgMsg", L"user", L"someone");
+    EXPECT_EQ(L"someone", Read(L"PrgMsg", L"User"));
+    EXPECT_EQ(9u, Names(L"PrgMsg").size());
+
+    // A section too large to be read whole in one go loses nothing either.
+    const std::wstring big(400, L'b');
+    for (int i = 0; i < 40; ++i)
+        WritePrivateProfileStringW(L"Big", (L"K" + std::to_wstring(i)).c_str(), big.c_str(), m_report.c_str());
+    m_log->WriteText(L"Big", L"Status", L"OK");
+    m_log->WriteText(L"Big", L"Status", L"AGAIN");
+    EXPECT_EQ(45u, Names(L"Big").size());
+    EXPECT_EQ(big, Read(L"Big", L"K0"));
+    EXPECT_EQ(big, Read(L"Big", L"K39"));
+    EXPECT_EQ(L"AGAIN", Read(L"Big", L"Status"));
+}
 
 TEST_F(StatusReport, EachWriteAddsTheFiveKeysAndErrorsGoToTheLog)
 {
