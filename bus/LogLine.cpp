@@ -40,9 +40,11 @@ const wchar_t* FormatLogLine(const wchar_t* format, va_list args)
     return t_line;
 }
 
+bool LogLevelOn(DWORD level) { return level <= g_dwGlobalDebugLevel && !g_bIgnoreModule; }
+
 void LogLine(DWORD level, const wchar_t* format, ...)
 {
-    if (level > g_dwGlobalDebugLevel || g_bIgnoreModule)
+    if (!LogLevelOn(level))
         return;
     va_list args;
     va_start(args, format);

@@ -20,6 +20,10 @@ constexpr size_t kLogLineCapacity = 8191;
 // "MAIN" for the host (the default), the module identifier for a plug-in.
 void SetLogModuleName(const wchar_t* name);
 
+// Whether a line of the given level would be written now: work done only for such a line can
+// be left out.
+bool LogLevelOn(DWORD level);
+
 // Writes one line of the given level: the prefix with the UTC time, process and thread id and
 // module name, then the site's text ("Func.Name.Part...") formatted with its arguments.
 void LogLine(DWORD level, const wchar_t* format, ...);

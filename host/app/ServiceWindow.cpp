@@ -340,6 +340,9 @@ void WritePrgMsg(const wchar_t* text)
 
 void PrintSubProgram(const wchar_t* relativeName)
 {
+    // Every line here is of level 3: below it the file's version is not read at all.
+    if (!LogLevelOn(3))
+        return;
     LogLine(3, L"Func.PrintSubProgram.Begin");
     LogLine(3, L"Func.PrintSubProgram.Param._pszModule %s", relativeName ? relativeName : L"NULL");
     if (relativeName) {
