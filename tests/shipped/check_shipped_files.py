@@ -3,6 +3,8 @@
 information is kept in the symbols folder, named by the file's debug link with the right CRC.
 The host program does not import the libraries it loads only on demand: each one Wine maps and
 starts at every start of the host (the common dialogs bring the printing stack with them).
+The code files' sections are page-aligned in the file, so that a loader can map them from the
+file instead of reading them into private memory.
 
 usage: check_shipped_files.py <objdump> <objcopy> <dist folder> <symbols folder>
 """
@@ -27,6 +29,32 @@ def sections(objdump, path):
         if len(parts) >= 2 and parts[0].isdigit():
             names.append(parts[1])
     return names
+
+
+def misaligned_sections(path):
+    """The sections whose data does not start on a 4 KiB boundary of the file, read from the PE
+    headers themselves (FileAlignment and each section's PointerToRawData)."""
+    data = open(path, "rb").read()
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    if data[pe:pe + 4] != b"PE\0\0":
+        return ["(no PE header)"]
+    count = int.from_bytes(data[pe + 6:pe + 8], "little")
+    optional_size = int.from_bytes(data[pe + 20:pe + 22], "little")
+    optional = pe + 24
+    # FileAlignment lies at the same place in PE32 and PE32+ optional headers.
+    bad = []
+    file_alignment = int.from_bytes(data[optional + 36:optional + 40], "little")
+    if file_alignment % 4096:
+        bad.append(f"FileAlignment 0x{file_alignment:X}")
+    table = optional + optional_size
+    for i in range(count):
+        header = data[table + 40 * i:table + 40 * (i + 1)]
+        name = header[:8].rstrip(b"\0").decode(errors="replace")
+        raw_size = int.from_bytes(header[16:20], "little")
+        raw_pointer = int.from_bytes(header[20:24], "little")
+        if raw_size and raw_pointer % 4096:
+            bad.append(f"{name} at 0x{raw_pointer:X}")
+    return bad
 
 
 def imports(objdump, path):
@@ -54,6 +82,9 @@ def main():
         if not os.path.exists(path):
             failures.append(f"{rel} is missing")
             continue
+        misaligned = misaligned_sections(path)
+        if misaligned:
+            failures.append(f"{rel}: not page-aligned in the file: {', '.join(misaligned)}")
         if not os.path.exists(kept) or ".debug_info" not in sections(objdump, kept):
             failures.append(f"{rel}: no debug information kept in {kept}")
             continue
