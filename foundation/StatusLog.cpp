@@ -58,8 +58,9 @@ void CStatusLog::UpdateTime()
 namespace {
 
 // Writes the given keys of a section in one write, its other keys kept as they are: each
-// WritePrivateProfileStringW rewrites the whole file. False where the section is too large to
-// read whole; the caller then writes key by key.
+// WritePrivateProfileStringW rewrites the whole file. False only where the section is too
+// large to read whole; the caller then writes key by key. A write that fails is not tried
+// again key by key, as the records' writes never were.
 bool WriteSectionKeys(const wchar_t* section, const wchar_t* const* names, const wchar_t* const* values, size_t count,
                       const wchar_t* file)
 {
@@ -96,7 +97,8 @@ bool WriteSectionKeys(const wchar_t* section, const wchar_t* const* names, const
         if (!written[i])
             append(names[i], values[i]);
     lines += L'\0';
-    return WritePrivateProfileSectionW(section, lines.c_str(), file) != FALSE;
+    WritePrivateProfileSectionW(section, lines.c_str(), file);
+    return true;
 }
 
 }  // namespace

@@ -397,7 +397,7 @@ TEST_F(EndToEnd, Step1_HostStartsAndTheTelephonyPluginLogsIn)
     // Monitoring of the user's device, and the program state "logged in" on the bus.
     EXPECT_TRUE(WaitPbx(L"app", L"UserInitialize", std::wstring(L"\"hw\":\"") + kPbxDevice + L"\""));
     EXPECT_TRUE(WaitSeen(L"Trc", 11, L"State=2;"));
-    // The host writes a state into the report before it passes the message on.
+    // The report holds the logged-in state: the host writes it before it passes the message on.
     EXPECT_EQ(L"OK", ReportValue(L"ProgramStatus", L"Status"));
 }
 
