@@ -659,6 +659,14 @@ DWORD WINAPI InitThread(LPVOID param)
     return 0;
 }
 
+bool LoginThreadRunning()
+{
+    AcquireSRWLockShared(&g_loginStartLock);
+    bool running = g_hInitThread != nullptr;
+    ReleaseSRWLockShared(&g_loginStartLock);
+    return running;
+}
+
 BOOL StartLoginThread()
 {
     AcquireSRWLockExclusive(&g_loginStartLock);

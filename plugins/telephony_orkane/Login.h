@@ -10,6 +10,10 @@
 class CInnovaphoneVars;
 
 extern HANDLE volatile g_hInitThread;
+// Whether a login thread runs, read under the start lock: a thread that ends and starts the
+// next login clears its handle just before it stores the next one, so a plain read of
+// g_hInitThread may fall between the two.
+bool LoginThreadRunning();
 extern volatile DWORD g_dwInitThreadId;
 // Failed steps; the thread stops trying when it reaches kLoginLoopBound.
 extern volatile LONG g_dwLoginLoopCount;

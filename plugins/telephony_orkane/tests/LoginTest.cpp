@@ -138,7 +138,8 @@ protected:
         SendRequest(&m_control, text, 0);
         if (!marker)
             return true;
-        for (int i = 0; i < 500 && wcscmp(m_control.m_szBuild, L"done"); ++i)
+        DWORD start = GetTickCount();
+        while (wcscmp(m_control.m_szBuild, L"done") && GetTickCount() - start < 5000)
             testing_support::PumpFor(10);
         return !wcscmp(m_control.m_szBuild, L"done");
     }
@@ -153,13 +154,13 @@ protected:
     bool WaitLoginEnd(DWORD limit)
     {
         DWORD start = GetTickCount();
-        while (g_hInitThread && GetTickCount() - start < limit) {
+        while (LoginThreadRunning() && GetTickCount() - start < limit) {
             testing_support::PumpFor(20);
             if (g_hWndConfirm)
                 m_sawDialog = m_sawDialog || IsWindowVisible(g_hWndConfirm);
         }
         testing_support::PumpFor(50);
-        return g_hInitThread == nullptr;
+        return !LoginThreadRunning();
     }
 
     // The requests the PBX logged since the test began.
@@ -292,7 +293,7 @@ protected:
             EnterCriticalSection(&g_csDispatch);
             bool monitored = !g_RccDevices.empty() && g_RccDevices[0].m_dwUserHandle;
             LeaveCriticalSection(&g_csDispatch);
-            if (monitored && !g_hInitThread && InnovaphoneVarsApp.m_bLogin)
+            if (monitored && !LoginThreadRunning() && InnovaphoneVarsApp.m_bLogin)
                 return true;
         } while (GetTickCount() - start < limit);
         return false;
@@ -300,7 +301,8 @@ protected:
 
     static bool WaitUntilClosed(CInnovaphoneVars* conn)
     {
-        for (int i = 0; i < 250 && conn->m_hWebSocketHandle; ++i)
+        DWORD start = GetTickCount();
+        while (conn->m_hWebSocketHandle && GetTickCount() - start < 5000)
             testing_support::PumpFor(20);
         return conn->m_hWebSocketHandle == nullptr;
     }
