@@ -153,17 +153,54 @@ bool SendText(HWND window, const std::wstring& text, DWORD milliseconds)
                                milliseconds, &result) != 0;
 }
 
-std::wstring HostReportedStatus(DWORD pid)
+namespace {
+
+const std::wstring& ReportFolder()
 {
-    static std::wstring report = [] {
+    static std::wstring folder = [] {
         wchar_t appData[MAX_PATH] = L"";
         SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, appData);
-        return std::wstring(appData) + L"\\Orvix\\OrvixTelvane\\OrvixTelvanehost\\LOG\\StatusReport.ini";
+        return std::wstring(appData) + L"\\Orvix\\OrvixTelvane\\OrvixTelvanehost\\LOG";
     }();
+    return folder;
+}
+
+}  // namespace
+
+std::wstring HostReportedStatus(DWORD pid)
+{
+    static std::wstring report = ReportFolder() + L"\\StatusReport.ini";
     wchar_t status[32] = L"", id[32] = L"";
     GetPrivateProfileStringW(L"ProgramStatus", L"Status", L"", status, _countof(status), report.c_str());
     GetPrivateProfileStringW(L"ProgramStatus", L"ProcID", L"", id, _countof(id), report.c_str());
     return std::to_wstring(pid) == id ? status : L"";
+}
+
+StatusReportWatch::StatusReportWatch()
+{
+    SHCreateDirectoryExW(nullptr, ReportFolder().c_str(), nullptr);
+    m_change = FindFirstChangeNotificationW(ReportFolder().c_str(), FALSE,
+                                            FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE |
+                                                FILE_NOTIFY_CHANGE_FILE_NAME);
+}
+
+StatusReportWatch::~StatusReportWatch()
+{
+    if (m_change != INVALID_HANDLE_VALUE)
+        FindCloseChangeNotification(m_change);
+}
+
+bool StatusReportWatch::Wait(HANDLE process, DWORD milliseconds)
+{
+    if (m_change == INVALID_HANDLE_VALUE)
+        return WaitForSingleObject(process, milliseconds) == WAIT_OBJECT_0;
+    // The change first: a report written just before the process ended ("ENDED") is read
+    // before the end is taken.
+    HANDLE handles[] = {m_change, process};
+    DWORD woken = WaitForMultipleObjects(2, handles, FALSE, milliseconds);
+    if (woken == WAIT_OBJECT_0)
+        FindNextChangeNotification(m_change);
+    return woken == WAIT_OBJECT_0 + 1;
 }
 
 double MinimalProgramEnd()

@@ -68,6 +68,27 @@ bool SendText(HWND window, const std::wstring& text, DWORD milliseconds);
 // else an empty text.
 std::wstring HostReportedStatus(DWORD pid);
 
+// Waiting for a change of the host's status report without reading it over and over: a loop
+// that read it every millisecond made about 600 reads in one start-up, each a file open on
+// the wineserver that the host waits on too, work beside what it measured. The watch is armed
+// on the report's folder when made (the folder is made if missing, as the host would), so a
+// write after that is not missed.
+class StatusReportWatch {
+public:
+    StatusReportWatch();
+    ~StatusReportWatch();
+    StatusReportWatch(const StatusReportWatch&) = delete;
+    StatusReportWatch& operator=(const StatusReportWatch&) = delete;
+
+    // Returns once the report's folder changed, the process ended or the milliseconds passed
+    // (the bound also covers a change the notification did not carry); true when the process
+    // has ended.
+    bool Wait(HANDLE process, DWORD milliseconds);
+
+private:
+    HANDLE m_change = INVALID_HANDLE_VALUE;
+};
+
 // Starts the minimal window program (MinimalWindow.exe beside the benchmarks), waits for its
 // window, posts WM_CLOSE and returns the seconds until it is gone: the comparison for an end;
 // negative when it failed.
