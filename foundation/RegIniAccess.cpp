@@ -147,6 +147,16 @@ int CRegIniAccess::ReadIniValue(const wchar_t* section, const wchar_t* key, wcha
         return 0;
     if (!defaultText)
         defaultText = L"";
+    // One read, with the sentinel as its default, tells a missing key from a stored one; a
+    // probe and then a read would open and check the file twice. A buffer too short for the
+    // whole sentinel would cut it and tell nothing: such a read probes first.
+    if (file && file[0] && capacity > wcslen(kSentinel)) {
+        GetPrivateProfileStringW(section, key, kSentinel, dst, capacity, file);
+        if (wcscmp(dst, kSentinel) != 0)
+            return 1;
+        CopyText(dst, capacity, defaultText);
+        return 0;
+    }
     if (!IniKeyExists(file, section, key)) {
         CopyText(dst, capacity, defaultText);
         return 0;

@@ -177,6 +177,48 @@ TEST_F(Settings, PerUserIniBeforeModuleIni)
     EXPECT_STREQ(L"", value);
 }
 
+// A read tells a missing key by a sentinel default: whatever the buffer, a stored value
+// that begins like the sentinel, or is cut, still reads as stored.
+TEST_F(Settings, IniReadsTellStoredFromMissingInAnyBuffer)
+{
+    TestStore store;
+    Open(store, Store::UserIni);
+    const wchar_t* module = store.GetIniFile();
+    // Plain letters: an INI file written by the system's own call holds ANSI text.
+    std::wstring longValue;
+    for (int i = 0; i < 300; ++i)
+        longValue += static_cast<wchar_t>(L'a' + i % 26);
+    WritePrivateProfileStringW(L"General", L"Braced", L"{9B8D4A5A-780D", module);
+    WritePrivateProfileStringW(L"General", L"Long", longValue.c_str(), module);
+    WritePrivateProfileStringW(L"General", L"Empty", L"", module);
+    const struct {
+        const wchar_t* key;
+        DWORD capacity;
+        int found;
+        std::wstring value;
+    } cases[] = {
+        {L"Braced", 4, 1, L"{9B"},
+        {L"Braced", 38, 1, L"{9B8D4A5A-780D"},
+        {L"Braced", 39, 1, L"{9B8D4A5A-780D"},
+        {L"Long", 64, 1, longValue.substr(0, 63)},
+        {L"Long", 301, 1, longValue},
+        {L"Empty", 4, 1, L""},
+        {L"Empty", 64, 1, L""},
+        {L"Missing", 4, 0, L"dfl"},
+        {L"Missing", 38, 0, L"dflt"},
+        {L"Missing", 64, 0, L"dflt"},
+    };
+    for (const auto& c : cases) {
+        std::wstring value(c.capacity, L'#');
+        EXPECT_EQ(c.found, store.ReadIniValue(L"General", c.key, &value[0], c.capacity, module, L"dflt"))
+            << c.key << " in " << c.capacity;
+        EXPECT_EQ(c.value, value.c_str()) << c.key << " in " << c.capacity;
+    }
+    // The same through the store's own reads, the user INI first.
+    EXPECT_STREQ(L"{9B8D4A5A-780D", store.ReadStringDefault(L"General", L"Braced", L"dflt"));
+    EXPECT_STREQ(L"dflt", store.ReadStringDefault(L"General", L"Missing", L"dflt"));
+}
+
 namespace {
 BOOL ServiceAccount() { return TRUE; }
 }  // namespace
