@@ -38,6 +38,19 @@ struct Life {
 // which sleeps two rounds of 100 ms.
 constexpr double kStartPauses = 0.450;
 
+// From the end request sent at t1 until the host is gone (at most 30 s); life->end stays
+// negative when it did not end. Where the time goes: the report says ENDED once the plug-ins
+// are closed and unloaded, just before the process ends itself.
+void WaitHostEnd(const bench::Program& host, bench::StatusReportWatch& watch, double t1, Life* life)
+{
+    while (!watch.Wait(host.Process(), 10) && bench::Now() - t1 < 30) {
+        if (life->ended < 0 && bench::HostReportedStatus(host.Id()) == L"ENDED")
+            life->ended = bench::Now() - t1;
+    }
+    if (WaitForSingleObject(host.Process(), 0) == WAIT_OBJECT_0)
+        life->end = bench::Now() - t1;
+}
+
 // With dlls set and empty, the system DLLs the host has loaded once its loop runs are put in.
 Life RunHost(bench::HostFolder& folder, double settle, std::vector<std::wstring>* dlls = nullptr)
 {
@@ -66,14 +79,7 @@ Life RunHost(bench::HostFolder& folder, double settle, std::vector<std::wstring>
     double t1 = bench::Now();
     if (!bench::SendText(window, end, 10000))
         return life;
-    // Where the time goes: the report says ENDED once the plug-ins are closed and unloaded,
-    // just before the process ends itself.
-    while (!watch.Wait(host.Process(), 10) && bench::Now() - t1 < 30) {
-        if (life.ended < 0 && bench::HostReportedStatus(host.Id()) == L"ENDED")
-            life.ended = bench::Now() - t1;
-    }
-    if (host.WaitExit(0) != STILL_ACTIVE)
-        life.end = bench::Now() - t1;
+    WaitHostEnd(host, watch, t1, &life);
     return life;
 }
 
@@ -120,15 +126,11 @@ Life RunLoggedIn(double settle, std::string* why)
         *why = "the end text was not taken";
         return life;
     }
-    while (!watch.Wait(host.program().Process(), 10) && bench::Now() - t1 < 30) {
-        if (life.ended < 0 && bench::HostReportedStatus(host.program().Id()) == L"ENDED")
-            life.ended = bench::Now() - t1;
-    }
-    if (WaitForSingleObject(host.program().Process(), 0) != WAIT_OBJECT_0) {
+    WaitHostEnd(host.program(), watch, t1, &life);
+    if (life.end < 0) {
         *why = "the host did not end";
         return life;
     }
-    life.end = bench::Now() - t1;
     // The PBX writes a connection's closing once it has seen it: give its log a moment.
     DWORD start = GetTickCount();
     for (;;) {

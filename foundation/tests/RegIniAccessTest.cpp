@@ -177,8 +177,9 @@ TEST_F(Settings, PerUserIniBeforeModuleIni)
     EXPECT_STREQ(L"", value);
 }
 
-// A read tells a missing key by a sentinel default: whatever the buffer, a stored value
-// that begins like the sentinel, or is cut, still reads as stored.
+// A read tells a missing key by a sentinel default: in buffers shorter and longer than the
+// sentinel, a stored value (one that begins like the sentinel, a cut one, an empty one)
+// reads as stored and a missing key gives the default.
 TEST_F(Settings, IniReadsTellStoredFromMissingInAnyBuffer)
 {
     TestStore store;
